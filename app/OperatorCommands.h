@@ -2,8 +2,6 @@
 
 #include <QString>
 
-#include <optional>
-
 // Command texts of the operator controls whose value is a choice rather than a
 // number. Each returns an empty text when the control's state asks for no
 // command; callers queue nothing then.
@@ -26,13 +24,5 @@ qint32 BinOfItem(int itemIndex);
 // that a pasted line break never puts a second line on the wire.
 QString TypedLine(const QString& text);
 
-// The typed text as a 32-bit integer: optional leading blanks, optional sign,
-// decimal digits; anything else (also an empty text) has no value.
-std::optional<qint32> TypedInteger(const QString& text);
-
 // The error shown for a typed text that is not an integer.
 QString NotAnIntegerMessage(const QString& text);
-
-// A bar maximum from a limit: rounded (a half to the even neighbour) and never
-// below 0, so a bar never gets a range it cannot draw.
-int BarMaximum(double limit);
