@@ -12,18 +12,20 @@ TTaskPump& TMERO_App::Pump()
 {
     if (!FPump) {
         FPumpHost = std::make_unique<TTransportPumpHost>();
+        // Starting a running QTimer would restart its period, so every change
+        // would wait a whole interval; a running timer is left alone.
         FPumpHost->TaskTimer = [this](bool active) {
-            if (active && !FEnding)
-                TaskTimer->start();
-            else
+            if (!active || FEnding)
                 TaskTimer->stop();
+            else if (!TaskTimer->isActive())
+                TaskTimer->start();
         };
         // Demo mode never polls, so a recall there leaves the poll off.
         FPumpHost->StatusTimer = [this](bool active) {
-            if (active && !FEnding && !FDemoMode)
-                StatusTimer->start();
-            else
+            if (!active || FEnding || FDemoMode)
                 StatusTimer->stop();
+            else if (!StatusTimer->isActive())
+                StatusTimer->start();
         };
         FPumpHost->ReadBackNow = [this] { Initialize(); };
         AppState& s = appState();

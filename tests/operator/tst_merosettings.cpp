@@ -34,6 +34,7 @@ private Q_SLOTS:
     void changeGoesOnTheWire_data();
     void changeGoesOnTheWire();
     void maxCurrentClampsCurrentSetting();
+    void changeKeepsTheTimersPeriod();
     void readBackQueuesNothingButLimitsFollow();
     void queuedTextsWaitForThePoll();
     void recallSendsRcThenReadBackThenQueue();
@@ -160,6 +161,21 @@ void TestMeroSettings::maxCurrentClampsCurrentSetting()
     f.Find<TPlusSpinEdit>("ComplianceVAdj")->AssignValue(5.5);
     QCOMPARE(f.WireWhenEqual(";DC:CV 05.5\r\n"), QByteArray(";DC:CV 05.5\r\n"));
     QCOMPARE(f.Find<TMeasureBar>("VoltageMeasureBar")->maximum(), 550);
+}
+
+void TestMeroSettings::changeKeepsTheTimersPeriod()
+{
+    // Restarting the running task timer on every change would hold each
+    // command back for a whole period.
+    TOperatorFixture f(17);
+    f.w->TaskTimer->setInterval(1000);
+    f.w->TaskTimer->start();
+    QTest::qWait(50);
+    const int before = f.w->TaskTimer->remainingTime();
+    f.Find<TPlusSpinEdit>("ISettingAdj")->AssignValue(1);
+    QVERIFY(f.w->TaskTimer->isActive());
+    QVERIFY2(f.w->TaskTimer->remainingTime() <= before,
+             qPrintable(QString("%1 > %2").arg(f.w->TaskTimer->remainingTime()).arg(before)));
 }
 
 void TestMeroSettings::readBackQueuesNothingButLimitsFollow()
