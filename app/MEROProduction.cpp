@@ -10,7 +10,6 @@
 #include "NumberFormat.h"
 #include "OperatorCommands.h"
 #include "UserPrompts.h"
-#include "meroerror.h"
 
 namespace
 {
@@ -43,8 +42,13 @@ void TMERO_App::ProductionEnter(const char* mnemonic, QLineEdit* edit, qint32& f
     // number reaches the unit.
     QueueSetting(SetCommandText(mnemonic, typed));
     const std::optional<qint32> value = NumberFormat::ParseInt32(ToLatin1Text(typed));
-    if (!value)
-        throw MeroError(NotAnIntegerMessage(typed).toStdString());
+    if (!value) {
+        // Reported the way the application reports a handler's error, but
+        // without unwinding through Qt's key-event delivery, which is not
+        // exception safe (it leaks, at the least).
+        UserPrompts().Warning(NotAnIntegerMessage(typed));
+        return;
+    }
     field = *value;
 }
 
