@@ -1,0 +1,67 @@
+// mero-sim: a virtual laser-diode driver unit on a pseudo-terminal.
+
+#include "options.h"
+#include "ptylink.h"
+#include "server.h"
+#include "trace.h"
+#include "unit.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <random>
+#include <sys/signalfd.h>
+
+int main(int argc, char** argv)
+{
+    sim::SimOptions options;
+    const std::string error = sim::parseOptions(argc, argv, options);
+    if (!error.empty()) {
+        std::fprintf(stderr, "mero-sim: %s\n", error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(sim::helpText().c_str(), stdout);
+        return 0;
+    }
+    if (!options.seedGiven)
+        options.unit.seed = std::random_device{}();
+
+    // Blocked from the start so that a signal during set-up still ends in the clean-up.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
+    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+    const int signalFd = signalfd(-1, &stopSignals, SFD_CLOEXEC);
+    if (signalFd < 0) {
+        std::perror("mero-sim: signalfd");
+        return 1;
+    }
+
+    sim::Trace trace;
+    if (!options.traceFile.empty() && !trace.open(options.traceFile)) {
+        std::fprintf(stderr, "mero-sim: cannot write %s: %s\n", options.traceFile.c_str(),
+                     std::strerror(errno));
+        return 1;
+    }
+
+    try {
+        sim::PtyLink link(options.comDir, options.port);
+        std::printf("MERO_COM_DIR=%s\n", link.dir().c_str());
+        std::fflush(stdout);
+        std::fprintf(stderr, "mero-sim: COM%d -> %s, model %s, configuration code %d\n",
+                     options.port, link.slavePath().c_str(), options.unit.model.c_str(),
+                     options.unit.config);
+        trace.record("START", link.linkPath() + " -> " + link.slavePath());
+        sim::Unit unit(options.unit);
+        sim::Server server(options, unit, link, trace);
+        return server.run(signalFd);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "mero-sim: %s\n", e.what());
+        return 1;
+    }
+}
