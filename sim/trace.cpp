@@ -26,9 +26,14 @@ bool Trace::open(const std::string& path)
 
 void Trace::record(std::string_view kind, std::string_view text)
 {
+    record(monotonicMicros(), kind, text);
+}
+
+void Trace::record(std::int64_t micros, std::string_view kind, std::string_view text)
+{
     if (!m_file)
         return;
-    std::string line = std::to_string(monotonicMicros());
+    std::string line = std::to_string(micros);
     line += ' ';
     line += kind;
     line += ' ';
