@@ -10,8 +10,23 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <fcntl.h>
 #include <random>
-#include <sys/signalfd.h>
+#include <unistd.h>
+
+namespace
+{
+
+int stopPipe = -1;
+
+void onStopSignal(int sig)
+{
+    const unsigned char n = static_cast<unsigned char>(sig);
+    const ssize_t done = write(stopPipe, &n, 1);
+    (void)done;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -28,19 +43,23 @@ int main(int argc, char** argv)
     if (!options.seedGiven)
         options.unit.seed = std::random_device{}();
 
-    // Blocked from the start so that a signal during set-up still ends in the clean-up.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    sigaddset(&stopSignals, SIGHUP);
-    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
-    const int signalFd = signalfd(-1, &stopSignals, SFD_CLOEXEC);
-    if (signalFd < 0) {
-        std::perror("mero-sim: signalfd");
+    // Handlers write the signal number into a pipe that the event loop watches; installed
+    // before the link exists, so a signal during set-up still ends in the clean-up. A
+    // handler, unlike a blocked mask, also works when some library started a thread.
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
+        std::perror("mero-sim: pipe");
         return 1;
     }
+    stopPipe = pipeFds[1];
+    struct sigaction action {
+    };
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(sig, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+    const int signalFd = pipeFds[0];
 
     sim::Trace trace;
     if (!options.traceFile.empty() && !trace.open(options.traceFile)) {

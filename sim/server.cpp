@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 #include <poll.h>
-#include <sys/signalfd.h>
 #include <unistd.h>
 
 namespace sim
@@ -46,10 +45,9 @@ int Server::run(int signalFd)
         if (n <= 0)
             continue;
         if (fds[1].revents & POLLIN) {
-            signalfd_siginfo info{};
-            const ssize_t got = read(signalFd, &info, sizeof info);
-            (void)got;
-            m_trace.record("STOP", strsignal(static_cast<int>(info.ssi_signo)));
+            unsigned char sig = 0;
+            const ssize_t got = read(signalFd, &sig, 1);
+            m_trace.record("STOP", got == 1 ? strsignal(sig) : "signal");
             m_link.close();
             return 0;
         }

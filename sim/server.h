@@ -1,9 +1,9 @@
 #pragma once
 // The unit's event loop: reads lines from the pseudo-terminal, lets the unit answer them,
-// applies the fault-injection options and writes the replies, until a signal arrives on
-// `signalFd` or the unplug time has come. Replies that the terminal cannot take at once
-// (nobody reads) are dropped like bytes sent down an unconnected line, so memory stays
-// bounded whatever the client does.
+// applies the fault-injection options and writes the replies, until a byte arrives on
+// `signalFd` (the number of a stop signal) or the unplug time has come. Replies that the terminal
+// cannot take at once (nobody reads) are dropped like bytes sent down an unconnected line, so
+// memory stays bounded whatever the client does.
 
 #include "linereader.h"
 #include "options.h"
