@@ -139,11 +139,11 @@ void Server::writeDue(std::int64_t now)
         if (reply.lineEnd)
             bytes += m_opt.crOnly ? "\r" : "\r\n";
         m_link.keepEchoOff();
-        // Stamped before the write: the client may act on the reply at once.
-        const std::int64_t sentAt = monotonicMicros();
+        // Traced before the write: a client may act on the reply at once, and then finds
+        // the reply in the trace already.
+        m_trace.record("TX", reply.bytes);
         const ssize_t n = write(m_link.master(), bytes.data(), bytes.size());
         const std::size_t written = n > 0 ? static_cast<std::size_t>(n) : 0;
-        m_trace.record(sentAt, "TX", reply.bytes);
         if (written < bytes.size())
             m_trace.record("LOST", std::string_view(bytes).substr(written));
     }

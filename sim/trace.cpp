@@ -26,14 +26,9 @@ bool Trace::open(const std::string& path)
 
 void Trace::record(std::string_view kind, std::string_view text)
 {
-    record(monotonicMicros(), kind, text);
-}
-
-void Trace::record(std::int64_t micros, std::string_view kind, std::string_view text)
-{
     if (!m_file)
         return;
-    std::string line = std::to_string(micros);
+    std::string line = std::to_string(monotonicMicros());
     line += ' ';
     line += kind;
     line += ' ';

@@ -25,7 +25,6 @@ public:
     // Returns false (with errno set) when the file cannot be created.
     bool open(const std::string& path);
     void record(std::string_view kind, std::string_view text);
-    void record(std::int64_t micros, std::string_view kind, std::string_view text);
 
 private:
     std::FILE* m_file = nullptr;
