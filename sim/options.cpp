@@ -188,8 +188,10 @@ Fault injection:
                        link and exit
 
 Diagnostics:
-  --trace FILE         write one line per received line and per reply:
-                       "<monotonic microseconds> RX|TX|DROP|MUTE|UNPLUG <text>"
+  --trace FILE         write one line per event, "<microseconds> <KIND> <text>",
+                       stamped with the monotonic clock: RX a received line,
+                       TX a reply, DROP and MUTE a line left unanswered, LOST
+                       reply bytes nobody took, START, STOP and UNPLUG
   --help               show this text
 
 Lines end with CR LF or CR and may start with ";DC:". Queries are "<M>?", set

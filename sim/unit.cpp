@@ -99,7 +99,6 @@ ParsedLine parseLine(std::string_view line)
 
 Unit::Unit(const UnitOptions& options) : m_id(options), m_rng(options.seed), m_temperature(Ambient)
 {
-    m_op.current = 0.0;
     for (auto& bin : m_bins)
         bin = m_op;
     buildCommands();
