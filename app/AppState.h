@@ -6,10 +6,8 @@
 #include <QString>
 #include <array>
 
-// The program's one record of run-time state. One instance per process
-// (appState()), created before the main window and alive until the end. At
-// start every flag is false, every number 0 and every text empty.
-struct AppState {
+// The plain fields of the application state (everything but the log file).
+struct AppStateFields {
     // Run-time flags
     bool CommandsDisabled = false;
     bool LoggingEnabled = false;
@@ -65,7 +63,6 @@ struct AppState {
     // Logging inputs
     QByteArray UserName; // environment variable USERNAME at start-up
     QByteArray LogStamp; // "mm-dd-yy_hh-nn-ss" of start-up
-    CommLog LogFile;
 
     // Transport: last line written to the port, without CR LF
     QString LastCommand;
@@ -74,8 +71,16 @@ struct AppState {
     static constexpr int QueueSlots = 100;
     std::array<QString, QueueSlots> CommandQueue;
     qint32 QueueCount = 0;
+};
 
-    // Back to the start values; closes the log file. Tests use it between cases.
+// The program's one record of run-time state. One instance per process
+// (appState()), created before the main window and alive until the end. At
+// start every flag is false, every number 0 and every text empty.
+struct AppState : AppStateFields {
+    CommLog LogFile;
+
+    // Back to the start values; closes the log file and drops its name and
+    // state handler. Tests use it between cases.
     void Reset();
 };
 

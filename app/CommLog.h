@@ -12,7 +12,8 @@ struct AppState;
 // The communication log file. Lines are Latin-1 (a character above U+00FF
 // becomes '?'), end in CR LF and reach the file with one write each, so a
 // reader sees every line as soon as it is written and a crash loses none.
-class CommLog {
+class CommLog
+{
 public:
     CommLog() = default;
     ~CommLog();
@@ -21,9 +22,10 @@ public:
 
     // "MEROControllerLogFile_" + userName + "_" + logStamp + ".txt", relative
     // to the working directory. Bound once at start-up; nothing is created.
-    static QString FileName(const QByteArray& userName, const QByteArray& logStamp);
-    void Bind(const QString& fileName) { fName = fileName; }
-    QString BoundName() const { return fName; }
+    // The name is kept as bytes, so a user name reaches the file system unchanged.
+    static QByteArray FileName(const QByteArray& userName, const QByteArray& logStamp);
+    void Bind(const QByteArray& fileName) { fName = fileName; }
+    QByteArray BoundName() const { return fName; }
 
     // Creates the bound file anew (emptied if present, a symlink is not
     // followed) and writes the header line. False on any failure (the file is
@@ -44,7 +46,7 @@ public:
     std::function<void(bool on)> OnStateChanged;
 
 private:
-    QString fName;
+    QByteArray fName;
     int fd = -1;
 };
 

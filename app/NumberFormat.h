@@ -6,7 +6,8 @@
 
 // Numbers travel with '.' as decimal and ',' as thousands separator whatever
 // the operator's locale. Every conversion here is locale-free.
-namespace NumberFormat {
+namespace NumberFormat
+{
 inline constexpr char DecimalSeparator = '.';
 inline constexpr char ThousandSeparator = ',';
 

@@ -29,7 +29,8 @@ void UnbindCommunication();
 CommLink CurrentCommLink();
 
 // RAII binding for tests and nested scopes: restores the previous link.
-class ScopedCommLink {
+class ScopedCommLink
+{
 public:
     explicit ScopedCommLink(const CommLink& link);
     ~ScopedCommLink();
@@ -64,6 +65,3 @@ QByteArray ReadReply();
 
 // Trailing bytes of code <= 32 removed.
 QByteArray TrimReply(const QByteArray& reply);
-
-// Latin-1 with '?' for anything above U+00FF (one '?' per character).
-QByteArray ToLatin1Text(const QString& text);

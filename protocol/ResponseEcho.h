@@ -5,7 +5,8 @@
 
 // Where the transport echoes its exchanges: the main window's ResponseList
 // implements it (inserting plain text, never HTML); tests record the lines.
-class IResponseEcho {
+class IResponseEcho
+{
 public:
     virtual ~IResponseEcho() = default;
     // Appends one line, already stamped, in the given colour.

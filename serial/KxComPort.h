@@ -38,7 +38,8 @@ using TNotifyEvent = std::function<void(TKxComPort* Sender)>;
 // - Setters of Baud, Handshaking, Parity and Port do nothing for an unchanged
 //   value, else store and re-open when open.
 // All calls on the GUI thread. The destructor closes the port.
-class TKxComPort : public QObject {
+class TKxComPort : public QObject
+{
     Q_OBJECT
     Q_PROPERTY(bool AllowEvents READ AllowEvents WRITE SetAllowEvents)
     Q_PROPERTY(int Baud READ Baud WRITE SetBaud)
@@ -133,6 +134,9 @@ private:
     bool FTimedOut = false;
     const QByteArray FVersion = QByteArrayLiteral("2.0.2");
     TNotifyEvent FOnTimeout;
+    // Last bytes of the reply stream, so an end-of-response split across
+    // reads is found even after the kept reply is full.
+    QByteArray tail;
 };
 
 // Decodes an end-of-response text: literal characters up to the first '#',

@@ -5,7 +5,8 @@
 // Every modal box of the program goes through this interface, so tests can
 // answer boxes without a screen and nothing can block a test unasked.
 // Captions are always the application name ("MERO Application").
-class IUserPrompts {
+class IUserPrompts
+{
 public:
     enum class Answer { Yes, No, Abort, Retry, Other };
 

@@ -24,7 +24,8 @@ QString VersionKey(TVersionType type);
 
 // Where version strings come from. A value path is
 // "StringFileInfo\<block>\<key>", e.g. "StringFileInfo\040904E4\FileVersion".
-class IVersionSource {
+class IVersionSource
+{
 public:
     virtual ~IVersionSource() = default;
     // The string value at the path, nullopt when it does not exist.
@@ -38,7 +39,8 @@ const IVersionSource& CompiledVersionSource();
 
 // Reads the ten strings of block "040904E4" once, at construction; a missing
 // block or key reads empty. The source must outlive only the constructor.
-class TmvVersionInfo : public QObject {
+class TmvVersionInfo : public QObject
+{
     Q_OBJECT
     Q_PROPERTY(QString CompanyName READ CompanyName CONSTANT)
     Q_PROPERTY(QString FileDescription READ FileDescription CONSTANT)

@@ -38,7 +38,8 @@ struct PtyReply {
 //
 //     PtyUnit unit(3);
 //     unit.onLine(";DC:ID?", "Acme,2740,123,1.0\r\n");
-class PtyUnit {
+class PtyUnit
+{
 public:
     explicit PtyUnit(int comNumber);
     ~PtyUnit();

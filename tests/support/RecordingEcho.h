@@ -5,7 +5,8 @@
 #include <QList>
 
 // Records every echo line with its colour.
-class RecordingEcho : public IResponseEcho {
+class RecordingEcho : public IResponseEcho
+{
 public:
     struct Line {
         QString text;

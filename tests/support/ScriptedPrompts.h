@@ -3,15 +3,16 @@
 #include "UserPrompts.h"
 
 #include <QList>
+#include <QString>
 #include <QStringList>
 #include <functional>
-#include <QString>
 
 // Answers the program's boxes from a script and records every box shown.
 // Installed for the whole process while it lives. A box without a scripted
 // answer is recorded in unexpected() and answered harmlessly (Abort, Other,
 // cancelled input) so a test never hangs; check unexpected() is empty.
-class ScriptedPrompts : public IUserPrompts {
+class ScriptedPrompts : public IUserPrompts
+{
 public:
     enum class Kind { Information, Warning, YesNo, AbortRetry, Text };
     struct Shown {
@@ -50,4 +51,3 @@ private:
     QList<Shown> fShown, fUnexpected;
     IUserPrompts* previous = nullptr;
 };
-
