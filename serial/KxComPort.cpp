@@ -1,4 +1,5 @@
 #include "KxComPort.h"
+#include "LineSettings.h"
 #include "UserPrompts.h"
 
 #include <QCoreApplication>
@@ -222,29 +223,36 @@ bool TKxComPort::Open()
     return Opened();
 }
 
-bool TKxComPort::ApplySettings()
+bool BuildLineSettings(termios& t, int baud, TParity parity, THandshake handshake)
 {
-    termios t{};
-    if (::tcgetattr(FPortHandle, &t) != 0)
-        return false;
     speed_t speed;
-    if (!BaudToSpeed(FBaudRate, speed))
+    if (!BaudToSpeed(baud, speed))
         return false;
     ::cfmakeraw(&t);
     t.c_cflag &= ~tcflag_t(CSIZE | CSTOPB | PARENB | PARODD | CRTSCTS);
     t.c_cflag |= CS8 | CLOCAL | CREAD;
     // Received parity is never checked; only the transmitted bit changes.
     t.c_iflag &= ~tcflag_t(INPCK | IXON | IXOFF | IXANY);
-    if (FParity == parEven)
+    if (parity == parEven)
         t.c_cflag |= PARENB;
-    else if (FParity == parOdd)
+    else if (parity == parOdd)
         t.c_cflag |= PARENB | PARODD;
-    if (FHandshake == hsHardware)
+    if (handshake == hsHardware)
         t.c_cflag |= CRTSCTS;
     t.c_cc[VMIN] = 0;
     t.c_cc[VTIME] = 0;
     ::cfsetispeed(&t, speed);
     ::cfsetospeed(&t, speed);
+    return true;
+}
+
+bool TKxComPort::ApplySettings()
+{
+    termios t{};
+    if (::tcgetattr(FPortHandle, &t) != 0)
+        return false;
+    if (!BuildLineSettings(t, FBaudRate, FParity, FHandshake))
+        return false;
     if (::tcsetattr(FPortHandle, TCSANOW, &t) != 0)
         return false;
     // Pseudo-terminals have no modem lines; failures here are expected there.
