@@ -29,6 +29,7 @@ public:
     void answerText(bool ok, const QString& text) { texts << TextInput{ok, text}; }
     // OK boxes need no answer; they are always accepted.
 
+    // Every box in order; a text box is recorded as caption + "|" + prompt.
     const QList<Shown>& shown() const { return fShown; }
     QStringList textsOf(Kind kind) const;
     const QList<Shown>& unexpected() const { return fUnexpected; }
