@@ -92,12 +92,11 @@ QByteArray ReadReply()
 QByteArray QueryText(const QByteArray& mnemonic)
 {
     TKxComPort* port = current.Port;
-    if (!port)
+    // A refused nested call must not purge the reply the waiting exchange collects.
+    if (!port || port->InUse())
         return QByteArray();
     Pause();
     port->Flush();
-    if (port->InUse())
-        return QByteArray();
     WriteLine(*port, QStringLiteral(";DC:") + FromLatin1Text(mnemonic) + QLatin1Char('?'));
     return ReadReply();
 }
@@ -133,12 +132,12 @@ QByteArray SendCommand(const QString& command)
     TKxComPort* port = current.Port;
     if (!port)
         return QByteArray();
-    Pause();
-    port->Flush();
     if (port->InUse()) {
         WriteLogLine(State(), LogComportInUseLine(command));
         return QByteArray();
     }
+    Pause();
+    port->Flush();
     WriteLine(*port, QStringLiteral(";DC:") + command);
     return EchoExchange();
 }
@@ -148,12 +147,10 @@ void SendRawLine(const QByteArray& line)
     if (State().CommandsDisabled)
         return;
     TKxComPort* port = current.Port;
-    if (!port)
+    if (!port || port->InUse())
         return;
     Pause();
     port->Flush();
-    if (port->InUse())
-        return;
     WriteLine(*port, FromLatin1Text(line));
     EchoExchange();
 }

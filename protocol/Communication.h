@@ -41,8 +41,9 @@ private:
     CommLink previous;
 };
 
-// Order for every sender: 1 ms pause, Flush, then the InUse test (a refused
-// nested call never reaches the port's Write). Queries are not echoed and
+// Order for every sender: the InUse test first (a refused nested call never
+// purges the reply the waiting exchange is collecting), then 1 ms pause and
+// Flush, then the line. Queries are not echoed and
 // are not refused under CommandsDisabled; set commands and raw lines are.
 // Log lines (when LoggingEnabled): query Sent, Received [, Exception Error];
 // command/raw Sent, Received; a refused set command one Command Disabled or

@@ -8,6 +8,7 @@
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <QtTest>
 
@@ -157,10 +158,14 @@ private Q_SLOTS:
     void nestedCallsRefusedWhileReplyAwaited()
     {
         startLog();
-        unit->onLine(";DC:SS?", PtyReply::After(200, "7\r"));
         port->SetAllowEvents(true);
         QByteArray nestedCommand = "x", nestedQuery = "x";
         QTimer::singleShot(30, this, [&] {
+            // The reply is waiting, not yet collected: the refused calls must leave it.
+            unit->send("7\r");
+            QDeadlineTimer deadline(2000);
+            while (port->InCount() < 2 && !deadline.hasExpired())
+                QThread::yieldCurrentThread();
             nestedCommand = SendCommand(QStringLiteral("ST 0"));
             SendRawLine("raw");
             nestedQuery = QueryText("ID");
