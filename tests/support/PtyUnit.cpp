@@ -290,6 +290,12 @@ void PtyUnit::run()
         }
 
         std::lock_guard lock(mutex);
+        // Answers due now go out in this pass, not after another poll.
+        const qint64 now = NowMs();
+        while (!pending.empty() && pending.front().dueMs <= now) {
+            outBuffer.append(pending.front().bytes);
+            pending.pop_front();
+        }
         if (!outBuffer.isEmpty() && master >= 0) {
             const ssize_t put = ::write(master, outBuffer.constData(), size_t(outBuffer.size()));
             if (put > 0)
