@@ -65,10 +65,10 @@ TPlusSpinEdit::TPlusSpinEdit(QWidget* parent) : QWidget(parent)
     }
 
     SelectDigit(0);
-    resize(8 * std::abs(QFontInfo(font()).pixelSize()), 21);
     FormatText();
     fConstructed = true;
     FontChanged();
+    resize(8 * std::abs(QFontInfo(font()).pixelSize()), AutoHeight());
 }
 
 TPlusSpinEdit::~TPlusSpinEdit() = default;
@@ -445,6 +445,12 @@ void TPlusSpinEdit::ApplyAutoSize()
 {
     if (!fAutoSize)
         return;
+    // Sizing waits for the first polish: a form sets its properties in any order, and
+    // AutoSize false written after Decimals must still keep the form's geometry.
+    if (!fPolished) {
+        ArrangeButtons();
+        return;
+    }
     const int h = AutoHeight();
     int w = width();
     if (fMinValue != fMaxValue) {
@@ -613,6 +619,15 @@ void TPlusSpinEdit::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     ArrangeButtons();
+}
+
+bool TPlusSpinEdit::event(QEvent* event)
+{
+    if (event->type() == QEvent::Polish && !fPolished) {
+        fPolished = true;
+        FontChanged();
+    }
+    return QWidget::event(event);
 }
 
 void TPlusSpinEdit::changeEvent(QEvent* event)

@@ -143,6 +143,7 @@ Q_SIGNALS:
 protected:
     virtual void Change();
 
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -204,4 +205,5 @@ private:
     enum class TTick { None, Up, Down } fTick = TTick::None;
     QString fText;
     bool fConstructed = false;
+    bool fPolished = false;
 };

@@ -587,6 +587,7 @@ void TestSpinEditModel::baseChangesStep()
 void TestSpinEditModel::autoSize()
 {
     TPlusSpinEdit s;
+    s.ensurePolished(); // sizes from here on, as once shown
     const int h = s.DigitHeight() + s.DigitHeight() / 3;
     const int expectedHeight = h % 2 == 0 ? h + 1 : h;
     QCOMPARE(s.height(), expectedHeight);
