@@ -735,18 +735,24 @@ void TPlusSpinEdit::mouseDoubleClickEvent(QMouseEvent* event)
 
 void TPlusSpinEdit::keyPressEvent(QKeyEvent* event)
 {
-    event->accept();
+    // Keys the control does not use (Enter, Escape, shortcuts) go on to the parent, so a
+    // dialog's default button still works; arrows never move the focus.
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    const int key = event->key();
+    const bool arrow =
+        key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Left || key == Qt::Key_Right;
+    const bool ctrlZero = key == Qt::Key_0 && (mods & Qt::ControlModifier);
+    event->setAccepted(arrow || ctrlZero);
     if (!fEnabled)
         return;
-    const Qt::KeyboardModifiers mods = event->modifiers();
-    switch (event->key()) {
+    switch (key) {
     case Qt::Key_Up:
     case Qt::Key_Down:
         if (!fSpinning) {
             fSpinning = true;
             PaintNow();
         }
-        if (event->key() == Qt::Key_Up)
+        if (key == Qt::Key_Up)
             SpinUp(this);
         else
             SpinDown(this);
@@ -759,22 +765,22 @@ void TPlusSpinEdit::keyPressEvent(QKeyEvent* event)
         if (fIncExponent > -fDecimals)
             SelectDigit(fIncExponent - 1);
         return;
-    case Qt::Key_0:
-        if (mods & Qt::ControlModifier) {
-            RightZero();
-            return;
-        }
-        break;
     default:
         break;
+    }
+    if (ctrlZero) {
+        RightZero();
+        return;
     }
     if (mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
         return;
     const QString text = event->text();
     if (fEditorEnabled && text.size() == 1) {
         const int dv = spinnum::DigitValue(text.front());
-        if (dv >= 0 && dv < fBase)
+        if (dv >= 0 && dv < fBase) {
+            event->accept();
             EnterDigit(text.front());
+        }
     }
 }
 
