@@ -2,9 +2,12 @@
 #include "LampWidget.h"
 #include "MeasureBar.h"
 #include "RadioGroup.h"
+#include "ResponseListEcho.h"
 
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QTextBlock>
+#include <QTextEdit>
 #include <QtTest>
 
 class TestAppWidgets : public QObject
@@ -20,6 +23,7 @@ private Q_SLOTS:
     void barMaxAndPosition_data();
     void barMaxAndPosition();
     void barWithZeroMaxIsNotBusy();
+    void echoLinesArePlainColouredText();
 };
 
 void TestAppWidgets::lampFillAndNotify()
@@ -148,6 +152,32 @@ void TestAppWidgets::barWithZeroMaxIsNotBusy()
     QCOMPARE(bar.value(), 100);
     bar.SetMax(2450);
     QCOMPARE(bar.value(), 550);
+}
+
+void TestAppWidgets::echoLinesArePlainColouredText()
+{
+    QTextEdit list;
+    list.document()->setMaximumBlockCount(3);
+    TResponseListEcho echo(&list);
+    echo.AppendLine("(12:00:00.000) ;DC:ST 0", EchoCommandColour);
+    echo.AppendLine("(12:00:00.004) <b>OK</b>", EchoReplyColour);
+    QCOMPARE(list.toPlainText(),
+             QStringLiteral("(12:00:00.000) ;DC:ST 0\n(12:00:00.004) <b>OK</b>"));
+    const QTextBlock first = list.document()->firstBlock();
+    QCOMPARE(first.begin().fragment().charFormat().foreground().color(), QColor(0, 0, 0));
+    QCOMPARE(first.next().begin().fragment().charFormat().foreground().color(), QColor(0, 0x80, 0));
+    QVERIFY(!list.document()->firstBlock().next().text().isEmpty());
+
+    // Only the newest lines stay.
+    echo.AppendLine("a", EchoCommandColour);
+    echo.AppendLine("b", EchoReplyColour);
+    QCOMPARE(list.toPlainText(), QStringLiteral("(12:00:00.004) <b>OK</b>\na\nb"));
+
+    echo.Clear();
+    QVERIFY(list.document()->isEmpty());
+    echo.AppendLine("c", EchoCommandColour);
+    QCOMPARE(list.toPlainText(), QStringLiteral("c"));
+    QCOMPARE(list.document()->maximumBlockCount(), 3);
 }
 
 QTEST_MAIN(TestAppWidgets)
