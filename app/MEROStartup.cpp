@@ -93,7 +93,7 @@ void TMERO_App::DemoStart()
 
 bool TMERO_App::DetectStart()
 {
-    if (DetectDevice(*ComPort, FEcho.get()))
+    if (DetectDevice())
         return true;
     switch (UserPrompts().AskYesNo(NoDeviceText())) {
     case IUserPrompts::Answer::Yes:

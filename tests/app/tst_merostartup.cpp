@@ -7,12 +7,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <QTimer>
 #include <QtTest>
 
@@ -75,6 +77,8 @@ private Q_SLOTS:
     void demoStart();
     void pickerWinsAndCancelEnds_data();
     void pickerWinsAndCancelEnds();
+    void detectStart();
+    void pickerChoiceIsReadBack();
     void failedScan_data();
     void failedScan();
     void logSwitch_data();
@@ -165,6 +169,88 @@ void TestMeroStartup::pickerWinsAndCancelEnds()
     QVERIFY(!w->StatusTimer->isActive());
     QVERIFY(!w->TaskTimer->isActive());
     QCOMPARE(restarts, 0);
+}
+
+void TestMeroStartup::detectStart()
+{
+    PtyUnit com2(2); // silent
+    PtyUnit com3(3);
+    auto replies = BasicUnitReplies();
+    replies.insert({{"CFG", "1"}, {"QD", "0"}, {"QE", "0"}, {"ET", "0"}, {"SY", "0"}, {"AO", "0"}});
+    ScriptReplies(com3, replies);
+    com3.onLine(";DC:ID?", "Maker A,2740,10432,3.1.2\r");
+    Create();
+    w->FormCreate(w);
+
+    QVERIFY(prompts->shown().isEmpty());
+    QVERIFY(!w->Ending());
+    QVERIFY(!w->isVisible()); // shown by the caller once start-up is through
+    QCOMPARE(com2.lines(), QList<QByteArray>{";DC:ID?"});
+    QCOMPARE(com3.lines(), (QList<QByteArray>{";DC:ID?", ";DC:ID?"} + ReadBackQueries(true)));
+    QCOMPARE(w->windowTitle(), QStringLiteral("MERO/VRX    Ver: 1.4.1.1"));
+    QCOMPARE(w->findChild<QLabel*>("CompanyLabel")->text(), QStringLiteral("Maker A"));
+    QCOMPARE(w->findChild<QLabel*>("ModelLabel")->text(), QStringLiteral("Model: 2740"));
+    QCOMPARE(w->findChild<QLabel*>("SNLabel")->text(), QStringLiteral("SN: 10432"));
+    QCOMPARE(w->findChild<QLabel*>("FWLabel")->text(), QStringLiteral("FW: 3.1.2"));
+    QCOMPARE(w->findChild<QLineEdit*>("SNEdit")->text(), QStringLiteral("10432"));
+    QCOMPARE(w->ComPort->Port(), 3);
+    QVERIFY(w->ComPort->Opened());
+    QVERIFY(!w->ComPort->ShowErrors());
+    QVERIFY(w->ComPort->AllowEvents());
+    QCOMPARE(w->ComPort->Baud(), 115200);
+    QCOMPARE(w->ComPort->ResponseTime(), 5000u);
+    QVERIFY(w->StatusTimer->isActive());
+    QVERIFY(w->TaskTimer->isActive());
+    QVERIFY(w->findChild<QTextEdit*>("ResponseList")->document()->isEmpty());
+    QCOMPARE(w->findChild<QTabWidget*>("PageControl1")->currentIndex(), 0);
+}
+
+void TestMeroStartup::pickerChoiceIsReadBack()
+{
+    PtyUnit com3(3);
+    ScriptReplies(com3, BasicUnitReplies());
+    com3.onLine(";DC:ID?", "Maker A,2740,10432,3.1.2\r");
+    keys->right = true;
+    Create();
+    // The operator picks COM3 in the port picker and confirms.
+    QStringList offered;
+    QTimer pick;
+    connect(&pick, &QTimer::timeout, this, [&] {
+        auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!d)
+            return;
+        auto* list = d->findChild<QComboBox*>();
+        for (int i = 0; list && i < list->count(); ++i)
+            offered << list->itemText(i);
+        if (list)
+            list->setCurrentIndex(list->findText("COM3"));
+        d->accept();
+    });
+    pick.start(20);
+    w->FormCreate(w);
+    pick.stop();
+
+    QCOMPARE(offered, QStringList{"COM3"});
+    QVERIFY(!w->Ending());
+    QVERIFY(!w->DemoMode());
+    QVERIFY(prompts->shown().isEmpty());
+    // No identification on this path: the read-back alone, and the identity
+    // as at program start.
+    QCOMPARE(com3.lines(), ReadBackQueries(false));
+    QCOMPARE(w->findChild<QLabel*>("CompanyLabel")->text(), QString());
+    QCOMPARE(w->findChild<QLabel*>("ModelLabel")->text(), QStringLiteral("Model: "));
+    QCOMPARE(w->findChild<QLabel*>("SNLabel")->text(), QStringLiteral("SN: 0"));
+    QCOMPARE(w->findChild<QLabel*>("FWLabel")->text(), QStringLiteral("FW: "));
+    QCOMPARE(w->findChild<QLineEdit*>("SNEdit")->text(), QStringLiteral("0"));
+    QCOMPARE(w->windowTitle(), QStringLiteral("MERO    Ver: 1.4.1.1"));
+    QCOMPARE(w->ComPort->Port(), 3);
+    QVERIFY(w->ComPort->Opened());
+    QVERIFY(!w->ComPort->ShowErrors());
+    QVERIFY(w->ComPort->AllowEvents());
+    QCOMPARE(w->ComPort->ResponseTime(), 5000u);
+    QVERIFY(w->StatusTimer->isActive());
+    QVERIFY(w->TaskTimer->isActive());
+    QVERIFY(!w->isVisible());
 }
 
 void TestMeroStartup::failedScan_data()
