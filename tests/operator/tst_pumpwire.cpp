@@ -31,11 +31,13 @@ class TestPumpWire : public QObject
     RecordingEcho echo;
     QString oldCwd;
     bool ending = false;
+    // The window keeps this flag; here the fixture does.
+    bool readBackPending = false;
     int passes = 0;
 
-    static TPumpState StateOf(AppState& s, const bool& ending)
+    TPumpState StateOf(AppState& s)
     {
-        return {s.CommandQueue, s.TaskBusy,         s.RecallPending, s.ReadBackPending,
+        return {s.CommandQueue, s.TaskBusy,         s.RecallPending, readBackPending,
                 s.StatusBusy,   s.CommandsDisabled, s.SelectedBin,   ending};
     }
     bool Queue(const QString& text, TQueueKind kind = qkSetCommand)
@@ -78,8 +80,9 @@ private Q_SLOTS:
                 taskTimer->stop();
         };
         ending = false;
+        readBackPending = false;
         passes = 0;
-        pump = std::make_unique<TTaskPump>(StateOf(appState(), ending), *host);
+        pump = std::make_unique<TTaskPump>(StateOf(appState()), *host);
         connect(taskTimer.get(), &QTimer::timeout, this, [this] {
             if (!appState().TaskBusy)
                 ++passes;

@@ -1,0 +1,174 @@
+#pragma once
+
+#include "CommandQueue.h"
+#include "Switches.h"
+
+#include <QChar>
+#include <QMainWindow>
+#include <QSize>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class QLineEdit;
+class QTimer;
+class QWidget;
+class TKxComPort;
+class TmvVersionInfo;
+class TResponseListEcho;
+class TTaskPump;
+class TTransportPumpHost;
+
+namespace Ui
+{
+class TMERO_App;
+}
+
+// The main window: every control of the program, the serial port, the two
+// timers, the start-up sequence, the read-back of the unit's settings and the
+// status poll.
+//
+// Life: construct, then FormCreate runs the start-up sequence; when Ending()
+// is false afterwards the window is shown and the event loop runs. ExitApp and
+// RestartApp make the window end for good ("ending"): both timers stop, the
+// transport is unbound, the port is released (RestartApp) and nothing touches
+// the unit again; they only ask the application to quit, so their callers
+// return at once.
+//
+// Handlers are grouped in files by concern: MEROStartup.cpp (start-up and
+// shutdown), MEROReadback.cpp, MEROStatus.cpp and the operator handlers.
+class TMERO_App : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit TMERO_App(QWidget* parent = nullptr);
+    ~TMERO_App() override;
+
+    // --- start-up and shutdown (MEROStartup.cpp)
+    void FormCreate(QObject* Sender);
+    void RestartApp();
+    void ExitApp();
+    void Exit1Click(QObject* Sender);
+    void Initialize1Click(QObject* Sender);
+    // A reference, so the task pump can watch it.
+    const bool& Ending() const { return FEnding; }
+    bool DemoMode() const { return FDemoMode; }
+
+    // --- read-back (MEROReadback.cpp). Asked for while a reply is awaited or
+    // while a read-back runs, it is left to the task pump (ReadBackPending).
+    void Initialize();
+
+    // --- status poll (MEROStatus.cpp)
+    void StatusTimerTimer(QObject* Sender);
+    void UpdateStatus();
+
+    // --- command queue and task pump
+    void QueuedCommandToPort(const QString& commandstr, TQueueKind kind = qkSetCommand);
+    void TaskTimerTimer(QObject* Sender);
+    void ProcessTasks();
+
+    // --- operator handlers, connected in the constructor
+    void EnableLoggingMenuClick(QObject* Sender);
+    // Switches the communication log; the menu mark follows its real state.
+    void ToggleLoggingState();
+    void About1Click(QObject* Sender);
+    void ISettingAdjChange(QObject* Sender);
+    void RepRateAdjChange(QObject* Sender);
+    void PulseWidthAdjChange(QObject* Sender);
+    void BurstCountAdjChange(QObject* Sender);
+    void PulseModeSelChange(QObject* Sender);
+    void MaxCurrentAdjChange(QObject* Sender);
+    void ComplianceVAdjChange(QObject* Sender);
+    void MaximumRateAdjChange(QObject* Sender);
+    void TempFaultBypChange(QObject* Sender);
+    void IntlkCntrlBypChange(QObject* Sender);
+    void PulseEnableOffChange(QObject* Sender);
+    void StorageBinSelChange(QObject* Sender);
+    void SaveBinClick(QObject* Sender);
+    void RecallBinClick(QObject* Sender);
+    void QSWEnableGrpClick(QObject* Sender);
+    void QSWDelayAdjChange(QObject* Sender);
+    void ExtTrigSelChange(QObject* Sender);
+    void SyncSettingSelChange(QObject* Sender);
+    void SpareAnalogOutAdjChange(QObject* Sender);
+    void EnablebtnClick(QObject* Sender);
+    void StartbtnClick(QObject* Sender);
+    void IntrlkCntrlGrpClick(QObject* Sender);
+    // Key press handlers get the typed character; setting Key to a null
+    // character swallows the key.
+    void SendEditKeyPress(QObject* Sender, QChar& Key);
+    void SendbtnClick(QObject* Sender);
+    void SNEditKeyPress(QObject* Sender, QChar& Key);
+    void BadgeEditKeyPress(QObject* Sender, QChar& Key);
+    void ConfigEditKeyPress(QObject* Sender, QChar& Key);
+    void ReloadClick(QObject* Sender);
+
+    // Sets the outer size of the window (frame included where the window
+    // manager draws one); the client area follows when the frame is known.
+    void SetOuterSize(int width, int height);
+
+    Ui::TMERO_App* const ui;
+    // Null after RestartApp has released it.
+    TKxComPort* ComPort;
+    TmvVersionInfo* const VersionInfo;
+    QTimer* const StatusTimer;
+    QTimer* const TaskTimer;
+
+    // A read-back asked for while the port was busy; the task pump runs it.
+    bool ReadBackPending = false;
+
+    // Process services, replaceable in tests: the command line (program name
+    // first) and the start of a new instance of the program.
+    QStringList Arguments;
+    std::function<void()> StartNewInstance;
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void ConnectHandlers();
+    void ApplyFonts();
+    void ShowInitialComboTexts();
+    void ApplyOuterSize();
+    void FitBottomRow();
+
+    // start-up
+    bool PickerStart();
+    void DemoStart();
+    bool DetectStart();
+    void CommonSteps();
+    void FinishStart();
+    void BeginEnding();
+    void TryPendingExit();
+
+    // read-back
+    bool SkipReadBack();
+    QList<QWidget*> SettingControls() const;
+    void SetSettingControlsEnabled(bool enabled);
+    void ReadSettings();
+    void ShowIdentity();
+    void ShowVariant(bool extended);
+    QString Caption(bool extended) const;
+
+    // status
+    void ApplyStatusWord(qint32 word);
+
+    // operator commands
+    TTaskPump& Pump();
+    void QueueSetting(const QString& commandText);
+    void ProductionEnter(const char* mnemonic, QLineEdit* edit, qint32& field);
+
+    std::unique_ptr<TResponseListEcho> FEcho;
+    // Built on first use; the host outlives the pump that refers to it.
+    std::unique_ptr<TTransportPumpHost> FPumpHost;
+    std::unique_ptr<TTaskPump> FPump;
+    StartSwitches FSwitches;
+    QSize FOuterSize;
+    QTimer* FExitRetry;
+    bool FEnding = false;
+    bool FDemoMode = false;
+    bool FReadBackRunning = false;
+};

@@ -1,0 +1,209 @@
+// Start-up sequence, restart, exit and the File menu's "Exit" and "Initialize".
+#include "MEROMain.h"
+
+#include "ui_MEROMain.h"
+
+#include "AppState.h"
+#include "Communication.h"
+#include "Discovery.h"
+#include "KeyState.h"
+#include "KxComPort.h"
+#include "NumberFormat.h"
+#include "ResponseListEcho.h"
+#include "UserPrompts.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QThread>
+#include <QTimer>
+#include <exception>
+
+namespace
+{
+const QByteArray kEndOfResponse = QByteArrayLiteral("#13"); // a single CR
+constexpr int kBaud = 115200;
+constexpr quint32 kResponseTimeMs = 5000;
+constexpr int kRestartPauseMs = 500;
+
+QString NoDeviceText()
+{
+    return QStringLiteral("No device found. Try to reconnect?\n\n"
+                          "Make sure unit is fully powered on\n"
+                          "before selecting Yes");
+}
+} // namespace
+
+void TMERO_App::FormCreate(QObject*)
+{
+    bool reachedCommonSteps = false;
+    try {
+        NumberFormat::FixProcessNumberFormat();
+        AppState& state = appState();
+        state.CommandQueue.Clear();
+        PrepareLogging(state);
+        FSwitches = ParseSwitches(Arguments);
+        if (FSwitches.Log)
+            ToggleLoggingState();
+
+        // Right Shift is asked first, so it wins when both are held.
+        IKeyState& keys = KeyState();
+        if (keys.RightShift() || FSwitches.Pick) {
+            if (!PickerStart())
+                return;
+        } else if (keys.LeftShift() || FSwitches.Demo) {
+            DemoStart();
+        } else if (!DetectStart()) {
+            return;
+        }
+        reachedCommonSteps = true;
+        CommonSteps();
+    } catch (const std::exception& e) {
+        UserPrompts().Warning(QString::fromUtf8(e.what()));
+        // Whatever went wrong, a window that is shown keeps polling the unit
+        // and sending the operator's commands.
+        if (reachedCommonSteps)
+            FinishStart();
+    }
+}
+
+bool TMERO_App::PickerStart()
+{
+    if (!ComPort->Pick()) {
+        ExitApp();
+        return false;
+    }
+    // Error prompts are still on: a port that will not open says so.
+    ComPort->Open();
+    ComPort->SetBaud(kBaud);
+    ComPort->SetEndOfResponse(kEndOfResponse);
+    ComPort->SetAllowEvents(false);
+    ComPort->SetShowErrors(false);
+    ComPort->SetResponseTime(kResponseTimeMs);
+    return true;
+}
+
+void TMERO_App::DemoStart()
+{
+    UserPrompts().Information(QStringLiteral("Entering Demo Mode"));
+    // Nothing is written to whatever device may sit on the port: with no
+    // port bound every exchange is empty.
+    FDemoMode = true;
+    BindCommunication({nullptr, FEcho.get(), nullptr});
+}
+
+bool TMERO_App::DetectStart()
+{
+    if (DetectDevice())
+        return true;
+    switch (UserPrompts().AskYesNo(NoDeviceText())) {
+    case IUserPrompts::Answer::Yes:
+        RestartApp();
+        return false;
+    case IUserPrompts::Answer::No:
+        if (KeyState().LeftShift()) {
+            DemoStart();
+            return true;
+        }
+        ExitApp();
+        return false;
+    default:
+        // Dismissed without a choice: go on with the last port tried.
+        return true;
+    }
+}
+
+void TMERO_App::CommonSteps()
+{
+    ComPort->SetBaud(kBaud);
+    ComPort->SetEndOfResponse(kEndOfResponse);
+    if (!FDemoMode)
+        ComPort->Open();
+    FEcho->Clear();
+    ComPort->SetResponseTime(kResponseTimeMs);
+    Initialize();
+    FinishStart();
+}
+
+void TMERO_App::FinishStart()
+{
+    if (FEnding)
+        return;
+    // A demo start has no unit to poll.
+    if (!FDemoMode)
+        StatusTimer->start();
+    TaskTimer->start();
+    if (ComPort)
+        ComPort->SetAllowEvents(true);
+}
+
+void TMERO_App::BeginEnding()
+{
+    FEnding = true;
+    StatusTimer->stop();
+    TaskTimer->stop();
+    FExitRetry->stop();
+    // From here on every exchange is empty and nothing reaches the port.
+    UnbindCommunication();
+}
+
+void TMERO_App::RestartApp()
+{
+    BeginEnding();
+    if (ComPort) {
+        ComPort->Close();
+        delete ComPort;
+        ComPort = nullptr;
+    }
+    QThread::msleep(kRestartPauseMs);
+    if (StartNewInstance)
+        StartNewInstance();
+    QCoreApplication::quit();
+}
+
+void TMERO_App::ExitApp()
+{
+    BeginEnding();
+    if (ComPort)
+        ComPort->Close();
+    AppState& state = appState();
+    if (state.LoggingEnabled) {
+        state.LogFile.Close();
+        state.LoggingEnabled = false;
+    }
+    QCoreApplication::quit();
+}
+
+void TMERO_App::Exit1Click(QObject*)
+{
+    if (FEnding)
+        return;
+    // A poll or a drain waiting for its reply finishes first; then the unit
+    // is told to stop pulsing. During a read-back the command is refused.
+    if (ComPort && ComPort->InUse() && !appState().CommandsDisabled) {
+        FExitRetry->start();
+        return;
+    }
+    SendCommand(QStringLiteral("ST 0"));
+    close();
+}
+
+void TMERO_App::TryPendingExit()
+{
+    if (ComPort && ComPort->InUse())
+        return;
+    FExitRetry->stop();
+    Exit1Click(ui->Exit1);
+}
+
+void TMERO_App::Initialize1Click(QObject*)
+{
+    Initialize();
+}
+
+void TMERO_App::closeEvent(QCloseEvent* event)
+{
+    // Closing sends nothing; it only makes sure no timer reaches the unit
+    // while the program winds down.
+    BeginEnding();
+    QMainWindow::closeEvent(event);
+}

@@ -1,0 +1,30 @@
+// MERO: sets up, runs and watches a pulsed laser-diode driver unit.
+#include "MEROApplication.h"
+#include "MEROMain.h"
+#include "NumberFormat.h"
+
+int main(int argc, char** argv)
+{
+    TMEROApplication app(argc, argv);
+    // QApplication has just set the locale from the environment; numbers
+    // must still travel with "." whatever the operator's language.
+    NumberFormat::FixProcessNumberFormat();
+    // The caption of every message box; a display name would also be
+    // appended to the main window's caption.
+    QApplication::setApplicationName(QStringLiteral("MERO Application"));
+
+    int result = 0;
+    {
+        TMERO_App window;
+        // The start-up boxes are the only windows while it runs; closing
+        // them must not end the program.
+        QApplication::setQuitOnLastWindowClosed(false);
+        window.FormCreate(&window);
+        QApplication::setQuitOnLastWindowClosed(true);
+        if (!window.Ending()) {
+            window.show();
+            result = app.exec();
+        }
+    }
+    return result;
+}

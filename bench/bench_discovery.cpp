@@ -1,0 +1,75 @@
+// Prints how long the start-up scan takes over ports that do not exist and
+// over ports that open but never answer.
+
+#include "AppState.h"
+#include "Communication.h"
+#include "Discovery.h"
+#include "KxComPort.h"
+#include "PtyUnit.h"
+#include "ScriptedPrompts.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace
+{
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+double ScanMs(AppState& state)
+{
+    TKxComPort port;
+    ScopedCommLink link({&port, nullptr, &state});
+    QElapsedTimer timer;
+    timer.start();
+    const bool found = DetectDevice();
+    const double ms = timer.nsecsElapsed() / 1e6;
+    if (found)
+        std::printf("  unexpected: a unit was found\n");
+    return ms;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    ScriptedPrompts prompts;
+    AppState state;
+
+    {
+        QTemporaryDir empty;
+        qputenv("MERO_COM_DIR", QFile::encodeName(empty.path()));
+        std::vector<double> runs;
+        for (int i = 0; i < 50; ++i)
+            runs.push_back(ScanMs(state));
+        std::printf("scan over 100 absent ports: median %.3f ms, max %.3f ms (goal < 50 ms)\n",
+                    Median(runs), *std::max_element(runs.begin(), runs.end()));
+    }
+
+    {
+        constexpr int Silent = 5;
+        std::vector<std::unique_ptr<PtyUnit>> units;
+        for (int n = 1; n <= Silent; ++n)
+            units.push_back(std::make_unique<PtyUnit>(n * 20));
+        const double ms = ScanMs(state);
+        std::printf("scan over %d silent ports and 95 absent: %.1f ms, %.1f ms per silent port "
+                    "(goal about 200 ms)\n",
+                    Silent, ms, ms / Silent);
+    }
+
+    if (!prompts.shown().isEmpty())
+        std::printf("unexpected: %lld boxes shown\n",
+                    static_cast<long long>(prompts.shown().size()));
+    return 0;
+}

@@ -1,0 +1,164 @@
+#include "Communication.h"
+#include "AppState.h"
+#include "CommLog.h"
+#include "KxComPort.h"
+#include "Latin1.h"
+#include "NumberFormat.h"
+
+#include <chrono>
+#include <thread>
+
+namespace
+{
+
+CommLink current;
+
+AppState& State()
+{
+    return current.State ? *current.State : appState();
+}
+
+void Pause()
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+QString TrimTrailing(const QString& text)
+{
+    qsizetype n = text.size();
+    while (n > 0 && text[n - 1].unicode() <= 32)
+        --n;
+    return text.left(n);
+}
+
+void Echo(const QString& text, const QColor& colour)
+{
+    if (current.Echo)
+        current.Echo->AppendLine(QLatin1Char('(') + TimeStamp() + QStringLiteral(") ") + text,
+                                 colour);
+}
+
+void WriteLine(TKxComPort& port, const QString& line)
+{
+    State().LastCommand = line;
+    port.Write(ToLatin1Text(line) + "\r\n");
+    WriteLogLine(State(), LogSentLine(line));
+}
+
+} // namespace
+
+void BindCommunication(const CommLink& link)
+{
+    current = link;
+}
+
+void UnbindCommunication()
+{
+    current = CommLink{};
+}
+
+CommLink CurrentCommLink()
+{
+    return current;
+}
+
+ScopedCommLink::ScopedCommLink(const CommLink& link) : previous(current)
+{
+    current = link;
+}
+
+ScopedCommLink::~ScopedCommLink()
+{
+    current = previous;
+}
+
+QByteArray TrimReply(const QByteArray& reply)
+{
+    qsizetype n = reply.size();
+    while (n > 0 && static_cast<unsigned char>(reply[n - 1]) <= 32)
+        --n;
+    return reply.left(n);
+}
+
+QByteArray ReadReply()
+{
+    if (!current.Port)
+        return QByteArray();
+    const QByteArray reply = TrimReply(current.Port->Read());
+    WriteLogLine(State(), LogReceivedLine(FromLatin1Text(reply)));
+    return reply;
+}
+
+QByteArray QueryText(const QByteArray& mnemonic)
+{
+    TKxComPort* port = current.Port;
+    // A refused nested call must not purge the reply the waiting exchange collects.
+    if (!port || port->InUse())
+        return QByteArray();
+    Pause();
+    port->Flush();
+    WriteLine(*port, QStringLiteral(";DC:") + FromLatin1Text(mnemonic) + QLatin1Char('?'));
+    return ReadReply();
+}
+
+qint32 QueryInteger(const QByteArray& mnemonic)
+{
+    QByteArray reply = QueryText(mnemonic);
+    if (reply.isEmpty())
+        reply = "0";
+    if (const auto value = NumberFormat::ParseInt32(reply))
+        return *value;
+    WriteLogLine(State(), LogExceptionLine());
+    return 0;
+}
+
+double QueryFloat(const QByteArray& mnemonic)
+{
+    QByteArray reply = QueryText(mnemonic);
+    if (reply.isEmpty())
+        reply = "0";
+    if (const auto value = NumberFormat::ParseFloat(reply))
+        return *value;
+    WriteLogLine(State(), LogExceptionLine());
+    return 0.0;
+}
+
+QByteArray SendCommand(const QString& command)
+{
+    if (State().CommandsDisabled) {
+        WriteLogLine(State(), LogCommandDisabledLine(command));
+        return QByteArray();
+    }
+    TKxComPort* port = current.Port;
+    if (!port)
+        return QByteArray();
+    if (port->InUse()) {
+        WriteLogLine(State(), LogComportInUseLine(command));
+        return QByteArray();
+    }
+    Pause();
+    port->Flush();
+    WriteLine(*port, QStringLiteral(";DC:") + command);
+    return EchoExchange();
+}
+
+void SendRawLine(const QByteArray& line)
+{
+    if (State().CommandsDisabled)
+        return;
+    TKxComPort* port = current.Port;
+    if (!port || port->InUse())
+        return;
+    Pause();
+    port->Flush();
+    WriteLine(*port, FromLatin1Text(line));
+    EchoExchange();
+}
+
+QByteArray EchoExchange()
+{
+    Echo(TrimTrailing(State().LastCommand), EchoCommandColour);
+    const QByteArray reply = ReadReply();
+    Echo(FromLatin1Text(reply), EchoReplyColour);
+    return reply;
+}

@@ -1,0 +1,11 @@
+#include "linereader.h"
+
+namespace sim
+{
+
+LineReader::LineReader(std::size_t maxLine) : m_maxLine(maxLine)
+{
+    m_line.reserve(maxLine);
+}
+
+} // namespace sim

@@ -1,0 +1,37 @@
+#pragma once
+// Command-line options of the virtual unit. parseOptions() returns an empty text when every
+// argument was understood, otherwise a one-line reason; `--help` only sets `help`.
+
+#include "unit.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace sim
+{
+
+struct GarbageRule {
+    std::string mnemonic; // upper case
+    std::size_t bytes = 0;
+};
+
+struct SimOptions {
+    UnitOptions unit;
+    bool seedGiven = false;
+    std::string comDir; // empty: a new temporary directory
+    int port = 3;
+    bool crOnly = false;
+    long silentAfter = -1; // lines answered before the unit falls silent; -1 never
+    int delayMs = 0;
+    long dropEvery = 0;
+    std::vector<GarbageRule> garbage;
+    double unplugAfter = -1.0; // seconds; negative never
+    std::string traceFile;
+    bool help = false;
+};
+
+std::string parseOptions(int argc, char** argv, SimOptions& out);
+std::string helpText();
+
+} // namespace sim

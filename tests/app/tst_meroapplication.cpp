@@ -1,0 +1,57 @@
+// The application object reports an error a handler raises and goes on.
+#include "MEROApplication.h"
+#include "ScriptedPrompts.h"
+
+#include <QEvent>
+#include <QtTest>
+#include <stdexcept>
+
+namespace
+{
+class Throwing : public QObject
+{
+public:
+    int handled = 0;
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::User)
+            throw std::runtime_error("Not a valid number");
+        if (e->type() == QEvent::Type(QEvent::User + 1))
+            throw 42;
+        if (e->type() == QEvent::Type(QEvent::User + 2)) {
+            ++handled;
+            return true;
+        }
+        return QObject::event(e);
+    }
+};
+} // namespace
+
+class TestMeroApplication : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void errorIsShownAndTheLoopGoesOn()
+    {
+        ScriptedPrompts prompts;
+        Throwing target;
+        QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
+        QCoreApplication::postEvent(&target, new QEvent(QEvent::Type(QEvent::User + 1)));
+        QCoreApplication::postEvent(&target, new QEvent(QEvent::Type(QEvent::User + 2)));
+        QCoreApplication::processEvents();
+        QCOMPARE(prompts.textsOf(ScriptedPrompts::Kind::Warning),
+                 (QStringList{"Not a valid number", "Unexpected error"}));
+        // The events behind the failing ones were still delivered.
+        QCOMPARE(target.handled, 1);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    TMEROApplication app(argc, argv);
+    TestMeroApplication test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_meroapplication.moc"

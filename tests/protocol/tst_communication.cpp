@@ -1,0 +1,324 @@
+// The transport against a scripted unit: bytes on the wire, echo, log lines.
+#include "AppState.h"
+#include "Communication.h"
+#include "KxComPort.h"
+#include "PtyUnit.h"
+#include "RecordingEcho.h"
+#include "ScriptedPrompts.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <memory>
+#include <unistd.h>
+
+namespace
+{
+const QString Ts = QStringLiteral(R"(\d\d:\d\d:\d\d\.\d\d\d)");
+
+// "(ts) text" in the echo.
+bool IsEchoOf(const QString& line, const QString& text)
+{
+    return QRegularExpression(QStringLiteral("^\\(") + Ts + QStringLiteral("\\) ") +
+                              QRegularExpression::escape(text) + QLatin1Char('$'))
+        .match(line)
+        .hasMatch();
+}
+} // namespace
+
+class TestCommunication : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<PtyUnit> unit;
+    std::unique_ptr<TKxComPort> port;
+    std::unique_ptr<ScriptedPrompts> prompts;
+    RecordingEcho echo;
+    QString oldCwd;
+
+    void startLog()
+    {
+        appState().LogFile.Bind("log.txt");
+        ToggleLoggingState(appState());
+        QVERIFY(appState().LoggingEnabled);
+    }
+    // Log lines after the header.
+    QStringList logLines()
+    {
+        QFile f(dir->filePath(QStringLiteral("log.txt")));
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        QStringList lines = QString::fromLatin1(f.readAll()).split(QStringLiteral("\r\n"));
+        lines.removeLast(); // after the last CR LF
+        lines.removeFirst();
+        return lines;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        PtyUnit::comDir();
+        oldCwd = QDir::currentPath();
+    }
+
+    void init()
+    {
+        appState().Reset();
+        dir = std::make_unique<QTemporaryDir>();
+        QDir::setCurrent(dir->path());
+        unit = std::make_unique<PtyUnit>(5);
+        prompts = std::make_unique<ScriptedPrompts>();
+        port = std::make_unique<TKxComPort>();
+        port->SetPort(5);
+        port->SetBaud(115200);
+        port->SetEndOfResponse("\r");
+        port->SetResponseTime(1000);
+        port->SetShowErrors(false);
+        echo = RecordingEcho();
+        BindCommunication({port.get(), &echo, nullptr});
+    }
+
+    void cleanup()
+    {
+        QVERIFY(prompts->unexpected().isEmpty());
+        UnbindCommunication();
+        appState().Reset();
+        port.reset();
+        prompts.reset();
+        unit.reset();
+        QDir::setCurrent(oldCwd);
+        dir.reset();
+    }
+
+    void queryWritesFramedLineAndTrimsReply()
+    {
+        unit->onLine(";DC:ID?", "Acme,2740,123,1.0\r\n");
+        QCOMPARE(QueryText("ID"), QByteArray("Acme,2740,123,1.0"));
+        QCOMPARE(unit->received(), QByteArray(";DC:ID?\r\n"));
+        QCOMPARE(appState().LastCommand, QStringLiteral(";DC:ID?"));
+        QVERIFY(echo.lines().isEmpty()); // queries are not echoed
+    }
+
+    void setCommandIsEchoedInColour()
+    {
+        unit->onLine(";DC:ST 0", "OK\r");
+        QCOMPARE(SendCommand(QStringLiteral("ST 0")), QByteArray("OK"));
+        QCOMPARE(unit->received(), QByteArray(";DC:ST 0\r\n"));
+        QCOMPARE(echo.lines().size(), 2);
+        QVERIFY(IsEchoOf(echo.lines()[0].text, QStringLiteral(";DC:ST 0")));
+        QCOMPARE(echo.lines()[0].colour, QColor(0, 0, 0));
+        QVERIFY(IsEchoOf(echo.lines()[1].text, QStringLiteral("OK")));
+        QCOMPARE(echo.lines()[1].colour, QColor(0, 0x80, 0));
+    }
+
+    void rawLineGoesOutUnchanged()
+    {
+        unit->onLine("hello  world ", "hi\r");
+        SendRawLine("hello  world ");
+        QCOMPARE(unit->received(), QByteArray("hello  world \r\n"));
+        QCOMPARE(appState().LastCommand, QStringLiteral("hello  world "));
+        QCOMPARE(echo.lines().size(), 2);
+        QVERIFY(IsEchoOf(echo.lines()[0].text, QStringLiteral("hello  world")));
+        QVERIFY(IsEchoOf(echo.lines()[1].text, QStringLiteral("hi")));
+    }
+
+    void emptyReplyStillEchoed()
+    {
+        port->SetResponseTime(100);
+        QCOMPARE(SendCommand(QStringLiteral("EN 1")), QByteArray());
+        QCOMPARE(echo.lines().size(), 2);
+        QVERIFY(IsEchoOf(echo.lines()[1].text, QString()));
+    }
+
+    void refusedWhileCommandsDisabled()
+    {
+        startLog();
+        unit->onLine(";DC:CS?", "1.5\r");
+        appState().CommandsDisabled = true;
+        QCOMPARE(SendCommand(QStringLiteral("CS 012.50")), QByteArray());
+        SendRawLine("raw");
+        QCOMPARE(QueryFloat("CS"), 1.5); // queries still go
+        QCOMPARE(unit->received(), QByteArray(";DC:CS?\r\n"));
+        QVERIFY(echo.lines().isEmpty());
+        const QStringList log = logLines();
+        QCOMPARE(log.size(), 3);
+        QVERIFY(QRegularExpression(QStringLiteral("^Command Disabled:    \\(") + Ts +
+                                   QStringLiteral("\\): CS 012\\.50$"))
+                    .match(log[0])
+                    .hasMatch());
+        QVERIFY(log[1].startsWith(QStringLiteral("Sent    (")));
+        QVERIFY(log[2].startsWith(QStringLiteral("Received(")));
+    }
+
+    void nestedCallsRefusedWhileReplyAwaited()
+    {
+        startLog();
+        port->SetAllowEvents(true);
+        QByteArray nestedCommand = "x", nestedQuery = "x";
+        QTimer::singleShot(30, this, [&] {
+            // The reply is waiting, not yet collected: the refused calls must leave it.
+            unit->send("7\r");
+            QDeadlineTimer deadline(2000);
+            while (port->InCount() < 2 && !deadline.hasExpired())
+                QThread::yieldCurrentThread();
+            nestedCommand = SendCommand(QStringLiteral("ST 0"));
+            SendRawLine("raw");
+            nestedQuery = QueryText("ID");
+        });
+        QCOMPARE(QueryInteger("SS"), 7);
+        QCOMPARE(nestedCommand, QByteArray());
+        QCOMPARE(nestedQuery, QByteArray());
+        QCOMPARE(unit->received(), QByteArray(";DC:SS?\r\n"));
+        QCOMPARE(appState().LastCommand, QStringLiteral(";DC:SS?"));
+        QVERIFY(echo.lines().isEmpty());
+        const QStringList log = logLines();
+        QCOMPARE(log.size(), 3);
+        QVERIFY(log[0].startsWith(QStringLiteral("Sent    (")));
+        QVERIFY(QRegularExpression(QStringLiteral("^Comport in use: \\(") + Ts +
+                                   QStringLiteral("\\): ST 0$"))
+                    .match(log[1])
+                    .hasMatch());
+        QVERIFY(log[2].endsWith(QStringLiteral("): 7")));
+        QVERIFY(!port->InUse());
+    }
+
+    void logLinesPerExchange()
+    {
+        startLog();
+        unit->onLine(";DC:ID?", "Acme \r\n");
+        unit->onLine(";DC:CS?", "12.5\r");
+        unit->onLine(";DC:RC 3", "\r");
+        unit->onLine("term", "ok\r");
+        QueryText("ID");
+        QCOMPARE(QueryInteger("CS"), 0);
+        SendCommand(QStringLiteral("RC 3"));
+        SendRawLine("term");
+        const QStringList expected = {QStringLiteral("Sent    \\(%1\\): ;DC:ID\\?"),
+                                      QStringLiteral("Received\\(%1\\): Acme"),
+                                      QStringLiteral("Sent    \\(%1\\): ;DC:CS\\?"),
+                                      QStringLiteral("Received\\(%1\\): 12\\.5"),
+                                      QStringLiteral("Exception Error\\. \\(%1\\)"),
+                                      QStringLiteral("Sent    \\(%1\\): ;DC:RC 3"),
+                                      QStringLiteral("Received\\(%1\\): "),
+                                      QStringLiteral("Sent    \\(%1\\): term"),
+                                      QStringLiteral("Received\\(%1\\): ok")};
+        const QStringList log = logLines();
+        QCOMPARE(log.size(), expected.size());
+        for (int i = 0; i < log.size(); ++i)
+            QVERIFY2(QRegularExpression(QLatin1Char('^') + expected[i].arg(Ts) + QLatin1Char('$'))
+                         .match(log[i])
+                         .hasMatch(),
+                     qPrintable(log[i]));
+    }
+
+    void noLogLinesWhenLoggingOff()
+    {
+        unit->onLine(";DC:CS?", "x\r");
+        QueryInteger("CS");
+        appState().CommandsDisabled = true;
+        SendCommand(QStringLiteral("CS 1"));
+        QVERIFY(!QFile::exists(QStringLiteral("log.txt")));
+        QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList());
+    }
+
+    void conversions_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<int>("integer");
+        QTest::addColumn<bool>("integerFails");
+        QTest::addColumn<double>("number");
+        QTest::addColumn<bool>("numberFails");
+        QTest::newRow("empty") << QByteArray("") << 0 << false << 0.0 << false;
+        QTest::newRow("12.5") << QByteArray("12.5") << 0 << true << 12.5 << false;
+        QTest::newRow("leading blanks") << QByteArray("  42") << 42 << false << 42.0 << false;
+        QTest::newRow("sign") << QByteArray("-17") << -17 << false << -17.0 << false;
+        QTest::newRow("exponent") << QByteArray("1.5e3") << 0 << true << 1500.0 << false;
+        QTest::newRow("negative exponent") << QByteArray("25E-2") << 0 << true << 0.25 << false;
+        QTest::newRow("int max") << QByteArray("2147483647") << 2147483647 << false << 2147483647.0
+                                 << false;
+        QTest::newRow("int overflow")
+            << QByteArray("2147483648") << 0 << true << 2147483648.0 << false;
+        QTest::newRow("int min") << QByteArray("-2147483648") << int(-2147483648LL) << false
+                                 << -2147483648.0 << false;
+        QTest::newRow("comma") << QByteArray("12,5") << 0 << true << 0.0 << true;
+        QTest::newRow("hex") << QByteArray("0x10") << 0 << true << 0.0 << true;
+        QTest::newRow("nan") << QByteArray("nan") << 0 << true << 0.0 << true;
+        QTest::newRow("inf") << QByteArray("inf") << 0 << true << 0.0 << true;
+        QTest::newRow("float overflow") << QByteArray("1e999") << 0 << true << 0.0 << true;
+        QTest::newRow("text") << QByteArray("ERR") << 0 << true << 0.0 << true;
+        QTest::newRow("inner blank") << QByteArray("1 2") << 0 << true << 0.0 << true;
+    }
+    void conversions()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(int, integer);
+        QFETCH(bool, integerFails);
+        QFETCH(double, number);
+        QFETCH(bool, numberFails);
+        startLog();
+        unit->onLine(";DC:V?", reply + "  \r\n");
+        QCOMPARE(QueryInteger("V"), integer);
+        QCOMPARE(QueryFloat("V"), number);
+        const QStringList errors = logLines().filter(QStringLiteral("Exception Error. ("));
+        QCOMPARE(errors.size(), int(integerFails) + int(numberFails));
+    }
+
+    void replyKeepsLeadingBlanks()
+    {
+        unit->onLine(";DC:ID?", QByteArray("  7 \t \x01\r\n"));
+        QCOMPARE(QueryText("ID"), QByteArray("  7"));
+    }
+
+    void leftoverLineFeedNeverReachesNextReply()
+    {
+        unit->onLine(";DC:A?", PtyReply::InPieces({"A\r", "\n"}, 50));
+        unit->onLine(";DC:B?", "B\r");
+        QCOMPARE(QueryText("A"), QByteArray("A"));
+        QTRY_COMPARE(port->InCount(), 1); // the LF is waiting now
+        QCOMPARE(QueryText("B"), QByteArray("B"));
+    }
+
+    void nothingBoundSendsNothing()
+    {
+        UnbindCommunication();
+        QCOMPARE(QueryText("ID"), QByteArray());
+        QCOMPARE(QueryInteger("ID"), 0);
+        QCOMPARE(SendCommand(QStringLiteral("ST 0")), QByteArray());
+        SendRawLine("x");
+        QCOMPARE(unit->received(), QByteArray());
+    }
+
+    void failingLogWriteTurnsLoggingOff()
+    {
+        startLog();
+        QList<bool> states;
+        appState().LogFile.OnStateChanged = [&](bool on) { states << on; };
+        unit->onLine(";DC:ID?", "Acme\r");
+        unit->onLine(";DC:ST 0", "OK\r");
+        const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+        QVERIFY(full >= 0);
+        QVERIFY(::dup2(full, appState().LogFile.Handle()) >= 0);
+        ::close(full);
+
+        QCOMPARE(QueryText("ID"), QByteArray("Acme"));
+        QVERIFY(!appState().LoggingEnabled);
+        QCOMPARE(states, QList<bool>{false});
+        QCOMPARE(prompts->textsOf(ScriptedPrompts::Kind::Warning),
+                 QStringList{QStringLiteral("Log file cannot be written to. Please run program "
+                                            "from writable location. Logging will be disabled.")});
+        QVERIFY(!port->InUse());
+        QCOMPARE(appState().LastCommand, QStringLiteral(";DC:ID?"));
+        // The transport goes on normally, and the box is not shown again.
+        QCOMPARE(SendCommand(QStringLiteral("ST 0")), QByteArray("OK"));
+        QCOMPARE(prompts->shown().size(), 1);
+        QCOMPARE(echo.lines().size(), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommunication)
+#include "tst_communication.moc"
