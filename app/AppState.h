@@ -1,10 +1,10 @@
 #pragma once
 
 #include "CommLog.h"
+#include "CommandQueue.h"
 
 #include <QByteArray>
 #include <QString>
-#include <array>
 
 // The plain fields of the application state (everything but the log file).
 struct AppStateFields {
@@ -13,8 +13,6 @@ struct AppStateFields {
     bool LoggingEnabled = false;
     bool StatusBusy = false;
     bool TaskBusy = false;
-    bool QueuePending = false;
-    bool QueueRaw = false;
     bool RecallPending = false;
 
     // Cached device settings
@@ -67,10 +65,8 @@ struct AppStateFields {
     // Transport: last line written to the port, without CR LF
     QString LastCommand;
 
-    // Command queue: slot k (1..100) is CommandQueue[k - 1]
-    static constexpr int QueueSlots = 100;
-    std::array<QString, QueueSlots> CommandQueue;
-    qint32 QueueCount = 0;
+    // The operator's commands waiting for the task pump
+    TCommandQueue CommandQueue;
 };
 
 // The program's one record of run-time state. One instance per process

@@ -6,6 +6,7 @@
 #include "Communication.h"
 #include "CompactTabStyle.h"
 #include "KxComPort.h"
+#include "PumpLink.h"
 #include "ResponseListEcho.h"
 #include "mvVersionInfo.h"
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CommandQueue.h"
 #include "Switches.h"
 
 #include <QChar>
@@ -9,11 +10,14 @@
 #include <functional>
 #include <memory>
 
+class QLineEdit;
 class QTimer;
 class QWidget;
 class TKxComPort;
 class TmvVersionInfo;
 class TResponseListEcho;
+class TTaskPump;
+class TTransportPumpHost;
 
 namespace Ui
 {
@@ -60,12 +64,14 @@ public:
     void UpdateStatus();
 
     // --- command queue and task pump
-    void QueuedCommandToPort(const QString& commandstr);
+    void QueuedCommandToPort(const QString& commandstr, TQueueKind kind = qkSetCommand);
     void TaskTimerTimer(QObject* Sender);
     void ProcessTasks();
 
     // --- operator handlers, connected in the constructor
     void EnableLoggingMenuClick(QObject* Sender);
+    // Switches the communication log; the menu mark follows its real state.
+    void ToggleLoggingState();
     void About1Click(QObject* Sender);
     void ISettingAdjChange(QObject* Sender);
     void RepRateAdjChange(QObject* Sender);
@@ -150,7 +156,15 @@ private:
     // status
     void ApplyStatusWord(qint32 word);
 
+    // operator commands
+    TTaskPump& Pump();
+    void QueueSetting(const QString& commandText);
+    void ProductionEnter(const char* mnemonic, QLineEdit* edit, qint32& field);
+
     std::unique_ptr<TResponseListEcho> FEcho;
+    // Built on first use; the host outlives the pump that refers to it.
+    std::unique_ptr<TTransportPumpHost> FPumpHost;
+    std::unique_ptr<TTaskPump> FPump;
     StartSwitches FSwitches;
     QSize FOuterSize;
     QTimer* FExitRetry;

@@ -39,11 +39,11 @@ void TMERO_App::FormCreate(QObject*)
     try {
         NumberFormat::FixProcessNumberFormat();
         AppState& state = appState();
-        state.QueueCount = 0;
+        state.CommandQueue.Clear();
         PrepareLogging(state);
         FSwitches = ParseSwitches(Arguments);
         if (FSwitches.Log)
-            ToggleLoggingState(state);
+            ToggleLoggingState();
 
         // Right Shift is asked first, so it wins when both are held.
         IKeyState& keys = KeyState();

@@ -151,18 +151,17 @@ private Q_SLOTS:
         s.MaxCurrent = 40;
         s.ModelName = "2740";
         s.LastCommand = QStringLiteral(";DC:ID?");
-        s.CommandQueue[99] = QStringLiteral("CS 1");
-        s.QueueCount = 100;
+        s.CommandQueue.Append(QStringLiteral("CS 1"), qkSetCommand);
+        s.CommandQueue.Append(QStringLiteral("RR 10"), qkRawLine);
         s.LogFile.Bind("x.txt");
         s.Reset();
         QVERIFY(!s.CommandsDisabled && !s.TaskBusy && !s.LoggingEnabled);
         QCOMPARE(s.MaxCurrent, 0.0);
         QVERIFY(s.ModelName.isEmpty());
         QVERIFY(s.LastCommand.isEmpty());
-        QVERIFY(s.CommandQueue[99].isEmpty());
-        QCOMPARE(s.QueueCount, 0);
+        QVERIFY(!s.CommandQueue.Pending());
+        QCOMPARE(s.CommandQueue.Count(), 0);
         QVERIFY(s.LogFile.BoundName().isEmpty());
-        QCOMPARE(int(s.CommandQueue.size()), 100);
     }
 };
 

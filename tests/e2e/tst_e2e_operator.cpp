@@ -1,0 +1,279 @@
+// The window as the program runs it, under Xvfb against the virtual unit,
+// driven with real X input events (xdotool): the arrow keys change the
+// current, Enable and Start make the unit pulse, a bin is saved and
+// recalled, a terminal line is typed. The unit's trace must show exactly the
+// lines these actions stand for.
+//
+// Set MERO_E2E_SHOTS to a directory to keep the screenshot (docs/ holds it).
+#include "LampWidget.h"
+#include "MEROApplication.h"
+#include "MEROMain.h"
+#include "MeasureBar.h"
+#include "plussped.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace
+{
+pid_t xvfbPid = -1;
+
+// Starts Xvfb before the application connects to a display; false when it
+// cannot run here.
+bool StartXvfb()
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return false;
+    xvfbPid = fork();
+    if (xvfbPid == 0) {
+        close(fds[0]);
+        const std::string fd = std::to_string(fds[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-noreset",
+               "-nolisten", "tcp", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    char buf[32] = {};
+    ssize_t n = 0;
+    while (n < ssize_t(sizeof buf) - 1) {
+        const ssize_t r = read(fds[0], buf + n, 1);
+        if (r <= 0 || buf[n] == '\n')
+            break;
+        ++n;
+    }
+    close(fds[0]);
+    if (n <= 0)
+        return false;
+    qputenv("DISPLAY", QByteArray(":") + QByteArray(buf, int(n)).trimmed());
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    return true;
+}
+
+void StopXvfb()
+{
+    if (xvfbPid > 0) {
+        kill(xvfbPid, SIGTERM);
+        waitpid(xvfbPid, nullptr, 0);
+    }
+}
+
+QString Bin(const QString& name)
+{
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
+}
+} // namespace
+
+class TestE2EOperator : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QProcess sim;
+    std::unique_ptr<TMERO_App> w;
+
+    template <typename T> T* Find(const char* name)
+    {
+        T* child = w->findChild<T*>(QString::fromLatin1(name));
+        if (!child)
+            qFatal("no control %s", name);
+        return child;
+    }
+
+    // Lines the unit received since the last call.
+    qsizetype seen = 0;
+    QList<QByteArray> NewLines()
+    {
+        QFile f(dir.filePath("trace.txt"));
+        QList<QByteArray> rx;
+        if (!f.open(QIODevice::ReadOnly))
+            return rx;
+        const QList<QByteArray> lines = f.readAll().split('\n');
+        for (const QByteArray& line : lines) {
+            const QList<QByteArray> parts = line.split(' ');
+            if (parts.size() >= 2 && parts[1] == "RX")
+                rx << line.mid(parts[0].size() + 4);
+        }
+        const QList<QByteArray> fresh = rx.mid(seen);
+        seen = rx.size();
+        return fresh;
+    }
+    // The set commands and terminal lines among new lines (polls left out).
+    QList<QByteArray> NewCommands()
+    {
+        QList<QByteArray> out;
+        for (const QByteArray& l : NewLines())
+            if (!l.endsWith('?') || !l.startsWith(";DC:"))
+                out << l;
+        return out;
+    }
+
+    // Runs xdotool and keeps the window's event loop going meanwhile.
+    void Xdo(const QStringList& args)
+    {
+        QProcess p;
+        p.start("xdotool", args);
+        QVERIFY(p.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(p.state() == QProcess::NotRunning, 10000);
+        QCOMPARE(p.exitCode(), 0);
+        QTest::qWait(50); // the X events reach the window
+    }
+    void Click(QWidget* widget, QPoint at = {})
+    {
+        const QPoint p = widget->mapToGlobal(at.isNull() ? widget->rect().center() : at);
+        Xdo({"mousemove", "--sync", QString::number(p.x()), QString::number(p.y()), "click", "1"});
+    }
+    void Keys(const QStringList& keys) { Xdo(QStringList{"key", "--delay", "30"} + keys); }
+    void ShowPage(int index)
+    {
+        QTabBar* bar = Find<QTabWidget>("PageControl1")->tabBar();
+        Click(bar, bar->tabRect(index).center());
+        QTRY_COMPARE(Find<QTabWidget>("PageControl1")->currentIndex(), index);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (qgetenv("QT_QPA_PLATFORM") != "xcb")
+            QSKIP("Xvfb not available");
+        for (const char* tool : {"xdotool", "import"})
+            if (QStandardPaths::findExecutable(tool).isEmpty())
+                QSKIP(qPrintable(QStringLiteral("%1 not installed").arg(tool)));
+        QVERIFY(dir.isValid());
+        sim.start(Bin("mero-sim"), {"--com-dir", dir.path(), "--port", "3", "--trace",
+                                    dir.filePath("trace.txt"), "--no-noise"});
+        QVERIFY(sim.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath("COM3")), 5000);
+        qputenv("MERO_COM_DIR", dir.path().toLocal8Bit());
+        QDir::setCurrent(dir.path());
+    }
+    void cleanupTestCase()
+    {
+        w.reset();
+        sim.terminate();
+        sim.waitForFinished(5000);
+    }
+
+    void operatorSession();
+};
+
+void TestE2EOperator::operatorSession()
+{
+    w = std::make_unique<TMERO_App>();
+    w->FormCreate(w.get());
+    QVERIFY(!w->Ending());
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    QCOMPARE(w->windowTitle(), QString("MERO    Ver: 1.4.1.1"));
+    NewLines(); // the scan and the read-back
+
+    // The current setting with the arrow keys: each step is one line.
+    ShowPage(0);
+    auto* current = Find<TPlusSpinEdit>("ISettingAdj");
+    Click(current);
+    const double before = current->Value();
+    Keys({"Up", "Up", "Up"});
+    QTRY_VERIFY(current->Value() != before);
+    const double after = current->Value();
+    // Each step the control showed went out as one line, in order.
+    const double step = (after - before) / 3;
+    QList<QByteArray> expected;
+    for (int i = 1; i <= 3; ++i)
+        expected << ";DC:CS " +
+                        QByteArray::number(before + i * step, 'f', 2).rightJustified(6, '0');
+    QList<QByteArray> cs;
+    QTRY_VERIFY_WITH_TIMEOUT((cs += NewCommands(), cs.size() >= 3), 3000);
+    QCOMPARE(cs, expected);
+
+    // Enable, then Start: the lamps and the current bar follow within two polls.
+    Click(Find<QPushButton>("Enablebtn"));
+    QTRY_VERIFY_WITH_TIMEOUT(Find<TLamp>("EnabledLight")->isLit(), 2500);
+    QCOMPARE(Find<QPushButton>("Enablebtn")->text(), QString("Disable"));
+    QTRY_VERIFY(Find<QPushButton>("Startbtn")->isEnabled());
+    Click(Find<QPushButton>("Startbtn"));
+    QTRY_VERIFY_WITH_TIMEOUT(Find<TLamp>("ActiveLight")->isLit(), 2500);
+    QTRY_COMPARE_WITH_TIMEOUT(Find<TMeasureBar>("CurrentMeasureBar")->value(), qRound(after), 2500);
+    QCOMPARE(NewCommands(), (QList<QByteArray>{";DC:EN 1", ";DC:ST 1"}));
+
+    // Save the setting into bin 2, change it, recall bin 2.
+    ShowPage(2);
+    auto* bins = Find<QComboBox>("StorageBinSel");
+    Click(bins);
+    Keys({"Escape"}); // close the list; the box keeps the focus
+    const int target = bins->currentIndex() == 1 ? 2 : 1;
+    while (bins->currentIndex() != target)
+        Keys({bins->currentIndex() < target ? "Down" : "Up"});
+    QCOMPARE(bins->currentIndex(), target);
+    Click(Find<QPushButton>("SaveBin"));
+    QList<QByteArray> saved;
+    QTRY_VERIFY_WITH_TIMEOUT((saved += NewCommands(), !saved.isEmpty()), 3000);
+    QCOMPARE(saved, QList<QByteArray>{";DC:SV " + QByteArray::number(target + 1)});
+
+    ShowPage(0);
+    Click(current);
+    Keys({"Up"});
+    QTRY_VERIFY(current->Value() != after);
+    ShowPage(2);
+    Click(Find<QPushButton>("RecallBin"));
+    QTRY_COMPARE_WITH_TIMEOUT(current->Value(), after, 5000);
+    QList<QByteArray> lines;
+    QTRY_VERIFY((lines += NewLines(), lines.contains(";DC:BDG?")));
+    QList<QByteArray> recall;
+    for (const QByteArray& l : lines)
+        if (!l.startsWith(";DC:CS ") && l != ";DC:CM?" && l != ";DC:VM?" && l != ";DC:SS?")
+            recall << l;
+    QCOMPARE(recall.first(), ";DC:RC " + QByteArray::number(target + 1));
+    QCOMPARE(recall.mid(1, 2), (QList<QByteArray>{";DC:CFG?", ";DC:MC?"}));
+    QCOMPARE(recall.last(), QByteArray(";DC:BDG?"));
+
+    // A terminal line goes out as typed, without the prefix.
+    Click(Find<QLineEdit>("SendEdit"));
+    Xdo({"type", "--delay", "30", "SS?"});
+    QTRY_COMPARE(Find<QLineEdit>("SendEdit")->text(), QString("SS?"));
+    Keys({"Return"});
+    QList<QByteArray> typed;
+    QTRY_VERIFY_WITH_TIMEOUT((typed += NewCommands(), !typed.isEmpty()), 3000);
+    QCOMPARE(typed, QList<QByteArray>{"SS?"});
+    auto* list = Find<QTextEdit>("ResponseList");
+    QTRY_VERIFY(list->toPlainText().contains(") SS?"));
+    QCOMPARE(Find<QLineEdit>("SendEdit")->text(), QString("SS?"));
+
+    // The running, pulsing unit.
+    ShowPage(0);
+    QTRY_VERIFY_WITH_TIMEOUT(Find<TLamp>("ActiveLight")->isLit(), 2500);
+    const QString shots = qEnvironmentVariable("MERO_E2E_SHOTS", dir.path());
+    const QString shot = QDir(shots).filePath("operator-pulsing.png");
+    QProcess import;
+    import.start("import", {"-window", QString::number(w->winId()), shot});
+    QTRY_VERIFY_WITH_TIMEOUT(import.state() == QProcess::NotRunning, 10000);
+    QVERIFY(!QImage(shot).isNull());
+}
+
+int main(int argc, char** argv)
+{
+    const bool haveX = StartXvfb();
+    int rc = 0;
+    {
+        TMEROApplication app(argc, argv);
+        TestE2EOperator test;
+        rc = QTest::qExec(&test, argc, argv);
+    }
+    if (haveX)
+        StopXvfb();
+    return rc;
+}
+#include "tst_e2e_operator.moc"
