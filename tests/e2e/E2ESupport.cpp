@@ -26,7 +26,7 @@ QString Bin(const QString& name)
 
 QString MissingTool()
 {
-    for (const char* tool : {"Xvfb", "xdotool", "import"})
+    for (const char* tool : {"Xvfb", "xdotool", "import", "xprop"})
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
             return QString::fromLatin1(tool);
     return {};

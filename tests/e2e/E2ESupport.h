@@ -22,7 +22,7 @@ namespace e2e
 // A program next to the running test program (build/bin).
 QString Bin(const QString& name);
 
-// The first of Xvfb, xdotool and import that is not installed, or empty.
+// The first of Xvfb, xdotool, import and xprop that is not installed, or empty.
 QString MissingTool();
 
 // Xvfb on a free display, started with -noreset so that keys held with
@@ -137,7 +137,7 @@ private:
 } // namespace e2e
 
 // main() of a whole-program test: the private X server outlives the
-// application object App (QGuiApplication or a subclass) that connects to it.
+// application object App (QApplication or a subclass) that connects to it.
 #define MERO_E2E_MAIN(App, TestObject)                                                             \
     int main(int argc, char** argv)                                                                \
     {                                                                                              \
