@@ -1,12 +1,13 @@
 #!/usr/bin/python3
 """A plain pyserial client doing the query exchange MERO does, for comparison.
 
-Usage: pyserial_exchange.py PORT COUNT [QUERY]
+Usage: pyserial_exchange.py PORT COUNT [PAUSE_MS]
 
-Opens PORT with serial.Serial, writes QUERY (default ";DC:X?") with CR LF,
-reads until CR, COUNT times. Prints one round trip per line in milliseconds,
-then "answered N". No pause between queries: the figure is the client's own
-cost of an exchange.
+Opens PORT with serial.Serial, writes ";DC:X?" with CR LF and reads until CR,
+COUNT times. Prints one round trip (write to CR) per line in milliseconds,
+then "answered N" (replies that were "1" CR). With PAUSE_MS, sleeps that long
+before each query, outside the timed part: the rhythm of MERO, which pauses
+1 ms before each query, so both sides wake from the same idle line.
 """
 import sys
 import time
@@ -18,11 +19,14 @@ def main():
     if len(sys.argv) < 3:
         sys.exit(__doc__)
     path, count = sys.argv[1], int(sys.argv[2])
-    query = (sys.argv[3] if len(sys.argv) > 3 else ";DC:X?").encode("latin-1") + b"\r\n"
+    pause = float(sys.argv[3]) / 1000 if len(sys.argv) > 3 else 0.0
+    query = b";DC:X?\r\n"
     answered = 0
     times = []
     with serial.Serial(path, 115200, timeout=5) as port:
         for _ in range(count):
+            if pause:
+                time.sleep(pause)
             start = time.perf_counter_ns()
             port.write(query)
             reply = port.read_until(b"\r")
