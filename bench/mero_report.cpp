@@ -285,7 +285,7 @@ Summary ExchangeRows(PtyResponder& unit, int count)
     return floor;
 }
 
-void SimExchangeRow(int com, int count)
+Summary SimExchangeRow(int com, int count)
 {
     Progress("exchange round trip (mero-sim)");
     TKxComPort port;
@@ -300,10 +300,11 @@ void SimExchangeRow(int com, int count)
     }
     Add(QStringLiteral("MERO exchange round trip, mero-sim (%1 answered)").arg(answered),
         Triple(Summarize(times)));
+    return Summarize(times);
 }
 
 void ReadBackRow(TMERO_App& window, const Sim& sim, int com, int queries, int runs,
-                 const Summary& floor)
+                 const Summary& floor, const Summary& simExchange)
 {
     Progress(queries == 17 ? "read-back, basic unit" : "read-back, VRX unit");
     TKxComPort& port = *window.ComPort;
@@ -329,9 +330,11 @@ void ReadBackRow(TMERO_App& window, const Sim& sim, int com, int queries, int ru
     const Summary s = Summarize(times);
     const double perQuery = floor.median + 0.3;
     Add(QStringLiteral("read-back, %1 queries (%2 asked), mero-sim").arg(queries).arg(asked),
-        Triple(s) + QStringLiteral("; %1 × floor = %2; processor time %3 per read-back")
+        Triple(s) + QStringLiteral("; %1 × floor = %2; %1 × median exchange with mero-sim = %3; "
+                                   "processor time %4 per read-back")
                         .arg(queries)
-                        .arg(Ms(queries * floor.median), Ms(1000 * cpu / runs, 2)),
+                        .arg(Ms(queries * floor.median), Ms(queries * simExchange.median),
+                             Ms(1000 * cpu / runs, 2)),
         QStringLiteral("median ≤ %1 × (floor + 0.3 ms) = %2")
             .arg(queries)
             .arg(Ms(queries * perQuery, 1)),
@@ -568,11 +571,11 @@ int main(int argc, char** argv)
     }
 
     const Summary floor = ExchangeRows(responder, exchanges);
-    SimExchangeRow(3, exchanges / 4);
+    const Summary simExchange = SimExchangeRow(3, exchanges / 4);
     {
         TMERO_App window;
-        ReadBackRow(window, basic, 3, 17, readBacks, floor);
-        ReadBackRow(window, vrx, 4, 22, readBacks, floor);
+        ReadBackRow(window, basic, 3, 17, readBacks, floor, simExchange);
+        ReadBackRow(window, vrx, 4, 22, readBacks, floor, simExchange);
         ChangeToWireRow(window, responder, changes);
         ScanRow(scans);
         SilentWaitRows(responder, silentMs);
