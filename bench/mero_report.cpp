@@ -119,9 +119,7 @@ public:
         process.setProcessEnvironment(e);
         process.setWorkingDirectory(workDir);
         process.setStandardOutputFile(QProcess::nullDevice());
-        process.setStandardErrorFile(qEnvironmentVariableIsSet("MERO_BENCH_DEBUG")
-                                         ? QStringLiteral("/tmp/bench_child_err.txt")
-                                         : QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
         process.start(program, args);
         return process.waitForStarted(5000);
     }
@@ -157,6 +155,24 @@ struct Sim {
         args += extra;
         return child.Start(BinPath(QStringLiteral("mero-sim")), args, {}, dir) &&
                WaitForFile(dir + QStringLiteral("/COM") + QString::number(com), 5000);
+    }
+    // The unit's trace: time stamp (monotonic µs), RX or TX, line.
+    struct Event {
+        qint64 us;
+        QByteArray kind, text;
+    };
+    std::vector<Event> Events() const
+    {
+        QFile f(trace);
+        std::vector<Event> events;
+        if (!f.open(QIODevice::ReadOnly))
+            return events;
+        for (const QByteArray& line : f.readAll().split('\n')) {
+            const QList<QByteArray> parts = line.split(' ');
+            if (parts.size() >= 3)
+                events.push_back({parts[0].toLongLong(), parts[1], parts[2]});
+        }
+        return events;
     }
     // Lines the unit has received so far.
     int Received() const
@@ -327,14 +343,32 @@ void ReadBackRow(TMERO_App& window, const Sim& sim, int com, int queries, int ru
         asked = sim.Received() - before;
         QCoreApplication::processEvents();
     }
+    // From the unit's side: the time from each reply to MERO's next query of
+    // the same read-back (MERO takes the reply, shows it, pauses, writes).
+    // Read-backs are told apart by their first query, CFG.
+    std::vector<double> gaps;
+    const std::vector<Sim::Event> events = sim.Events();
+    int readBack = 0;
+    for (size_t i = 0; i + 1 < events.size(); ++i) {
+        const Sim::Event& e = events[i];
+        if (e.kind == "RX" && e.text.startsWith(";DC:CFG?"))
+            ++readBack;
+        const Sim::Event& next = events[i + 1];
+        // The first read-back was the untimed warm-up.
+        if (readBack >= 2 && e.kind == "TX" && next.kind == "RX" &&
+            !next.text.startsWith(";DC:CFG?"))
+            gaps.push_back(double(next.us - e.us) / 1000.0);
+    }
+    const Summary g = Summarize(gaps);
     const Summary s = Summarize(times);
     const double perQuery = floor.median + 0.3;
     Add(QStringLiteral("read-back, %1 queries (%2 asked), mero-sim").arg(queries).arg(asked),
-        Triple(s) + QStringLiteral("; %1 × floor = %2; %1 × median exchange with mero-sim = %3; "
-                                   "processor time %4 per read-back")
+        Triple(s) + QStringLiteral("; fastest %5; %1 × floor = %2; %1 × median exchange with "
+                                   "mero-sim = %3; processor time %4 per read-back; from a "
+                                   "reply to the next query (unit's trace): median %6, p99 %7")
                         .arg(queries)
                         .arg(Ms(queries * floor.median), Ms(queries * simExchange.median),
-                             Ms(1000 * cpu / runs, 2)),
+                             Ms(1000 * cpu / runs, 2), Ms(s.min), Ms(g.median), Ms(g.p99)),
         QStringLiteral("median ≤ %1 × (floor + 0.3 ms) = %2")
             .arg(queries)
             .arg(Ms(queries * perQuery, 1)),
