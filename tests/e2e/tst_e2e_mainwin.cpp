@@ -101,6 +101,8 @@ class TestE2EMainWindow : public QObject
 
     void StartSim(const QStringList& extra)
     {
+        // A sanitizer report from a child must reach the test's output.
+        sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         sim.start(Bin("mero-sim"), QStringList{"--com-dir", dir.path(), "--port", "3", "--trace",
                                                TracePath(), "--no-noise"} +
                                        extra);
@@ -116,6 +118,7 @@ class TestE2EMainWindow : public QObject
         env.insert("QT_QPA_PLATFORM", "xcb");
         mero.setProcessEnvironment(env);
         mero.setWorkingDirectory(dir.path());
+        mero.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         mero.start(Bin("mero"), {});
         QVERIFY(mero.waitForStarted());
     }

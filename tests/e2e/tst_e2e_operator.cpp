@@ -154,6 +154,8 @@ private Q_SLOTS:
             if (QStandardPaths::findExecutable(tool).isEmpty())
                 QSKIP(qPrintable(QStringLiteral("%1 not installed").arg(tool)));
         QVERIFY(dir.isValid());
+        // A sanitizer report from the unit must reach the test's output.
+        sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         sim.start(Bin("mero-sim"), {"--com-dir", dir.path(), "--port", "3", "--trace",
                                     dir.filePath("trace.txt"), "--no-noise"});
         QVERIFY(sim.waitForStarted());
