@@ -1,5 +1,6 @@
 #include "plussped.h"
 
+#include "meroerror.h"
 #include "spinarrowbutton.h"
 #include "spinnumbers.h"
 
@@ -779,7 +780,12 @@ void TPlusSpinEdit::keyPressEvent(QKeyEvent* event)
         const int dv = spinnum::DigitValue(text.front());
         if (dv >= 0 && dv < fBase) {
             event->accept();
-            EnterDigit(text.front());
+            // Reported here: the error must not travel through Qt's event delivery.
+            try {
+                EnterDigit(text.front());
+            } catch (const MeroError& e) {
+                ReportMeroError(e);
+            }
         }
     }
 }

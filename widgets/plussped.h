@@ -18,8 +18,9 @@ class TSpinArrowButton;
 // - When MinValue and MaxValue differ, a value below MinValue becomes MinValue, otherwise one
 //   above MaxValue becomes MaxValue; equal limits (the default 0 and 0) do not limit.
 // - A value that is not finite is never stored: such writes are ignored.
-// - A typed digit that leaves a text that cannot be read throws MeroError("Not a valid
-//   number") out of the key handling; value, text and selection stay unchanged.
+// - A typed digit that leaves a text that cannot be read raises MeroError("Not a valid
+//   number"): EnterDigit throws it, the key handling reports it through ReportMeroError;
+//   value, text and selection stay unchanged.
 // - Enabled (capital E) is the control's own flag: false greys it and makes it ignore mouse,
 //   keys and arrows, while the widget itself stays enabled and still takes the focus by Tab.
 // - The arrow buttons and the auto-repeat timer are children owned by the control.

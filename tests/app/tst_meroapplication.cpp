@@ -1,6 +1,7 @@
 // The application object reports an error a handler raises and goes on.
 #include "MEROApplication.h"
 #include "ScriptedPrompts.h"
+#include "plussped.h"
 
 #include <QEvent>
 #include <QtTest>
@@ -44,6 +45,27 @@ private Q_SLOTS:
                  (QStringList{"Not a valid number", "Unexpected error"}));
         // The events behind the failing ones were still delivered.
         QCOMPARE(target.handled, 1);
+    }
+
+    // A digit that leaves a text the control cannot read ("5" in base 2)
+    // brings up the warning box, and the control still takes keys after it.
+    void typedDigitErrorIsShown()
+    {
+        ScriptedPrompts prompts;
+        TPlusSpinEdit spin;
+        spin.SetDecimals(0);
+        spin.SetBase(2);
+        spin.AssignValue(5);
+        spin.SelectDigit(1);
+        QTest::keyClick(&spin, '1');
+        QCOMPARE(prompts.textsOf(ScriptedPrompts::Kind::Warning),
+                 QStringList{"Not a valid number"});
+        QCOMPARE(spin.Value(), 5.0);
+        spin.AssignValue(1);
+        spin.SelectDigit(1);
+        QTest::keyClick(&spin, '1');
+        QCOMPARE(spin.Value(), 3.0);
+        QCOMPARE(prompts.shown().size(), 1);
     }
 };
 

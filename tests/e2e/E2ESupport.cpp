@@ -104,6 +104,8 @@ bool SimUnit::Start(const QString& comDir, int port, const QStringList& extra)
 {
     trace = QDir(comDir).filePath(QStringLiteral("trace-COM%1.txt").arg(port));
     QFile::remove(trace);
+    // A sanitizer report from a child must reach the test's output.
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(Bin("mero-sim"), QStringList{"--com-dir", comDir, "--port", QString::number(port),
                                                "--trace", trace, "--no-noise"} +
                                        extra);
@@ -173,6 +175,7 @@ bool MeroRun::Start(const QString& display, const QString& comDir, const QString
         env.insert(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(comDir);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(Bin("mero"), args);
     return process.waitForStarted();
 }

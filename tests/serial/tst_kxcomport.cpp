@@ -449,13 +449,17 @@ private Q_SLOTS:
         QVERIFY(port.Open());
         unit.send("half");
         QTRY_COMPARE(port.InCount(), 4);
-        std::thread([&] {
+        // Joined before `unit` goes out of scope: unplug() may still be
+        // returning when the port has already seen the hang-up.
+        std::thread unplugger([&] {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             unit.unplug();
-        }).detach();
+        });
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(port.Read(), QByteArray("half"));
+        const QByteArray reply = port.Read();
+        unplugger.join();
+        QCOMPARE(reply, QByteArray("half"));
         QVERIFY2(clock.elapsed() < 2000, "the wait must end at the hang-up");
         QVERIFY(port.TimedOut());
         QVERIFY(!port.InUse());

@@ -25,7 +25,8 @@ bool SimProcess::start(const QStringList& args, int port)
     m_port = port;
     m_proc.setProgram(QStringLiteral(MERO_SIM_PATH));
     m_proc.setArguments(args);
-    m_proc.setProcessChannelMode(QProcess::SeparateChannels);
+    // stderr passes through, so a sanitizer report from the unit reaches the test's output.
+    m_proc.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_proc.start();
     if (!m_proc.waitForStarted(5000))
         return false;
