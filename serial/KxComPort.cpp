@@ -171,6 +171,9 @@ void TKxComPort::SetPort(int value)
 {
     if (value == FPortNumber)
         return;
+    // Another device: nothing late can come from there. A re-open of the
+    // same port (the status poll's test) keeps the mark.
+    FLateReplyPossible = false;
     FPortNumber = value;
     ReopenIfOpen();
 }
@@ -286,7 +289,6 @@ bool TKxComPort::ApplySettings()
 
 void TKxComPort::Close()
 {
-    FLateReplyPossible = false;
     if (FPortHandle >= 0) {
         // On a pseudo-terminal the exclusive flag outlives the descriptor.
         ::ioctl(FPortHandle, TIOCNXCL);

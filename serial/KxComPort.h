@@ -101,8 +101,9 @@ public:
     // waited for may still be on its way. Waits until the line has been quiet
     // for LateReplyQuietMs (at most LateReplyMaxMs in all), discarding what
     // arrives, so that a reply that came just too late is never taken as the
-    // answer to the next line. Does nothing after any other Read, after Close
-    // or when called twice; never dispatches events.
+    // answer to the next line (also across a close and re-open of the same
+    // port). Does nothing on a closed port, after any other Read, after the
+    // port number changed or when called twice; never dispatches events.
     void DiscardLateReply();
     bool LateReplyPossible() const { return FLateReplyPossible; }
     static constexpr int LateReplyQuietMs = 10;

@@ -493,18 +493,20 @@ private Q_SLOTS:
     void lateReplyIsLetInAndDropped_data()
     {
         QTest::addColumn<QByteArray>("line");
-        QTest::addColumn<bool>("reopen");
+        QTest::addColumn<int>("then");
         QTest::addColumn<bool>("waits");
-        QTest::newRow("after a timeout") << QByteArray("T") << false << true;
-        QTest::newRow("after a reply") << QByteArray("R") << false << false;
-        QTest::newRow("after a timeout and a re-open") << QByteArray("T") << true << false;
+        QTest::newRow("after a timeout") << QByteArray("T") << 0 << true;
+        QTest::newRow("after a reply") << QByteArray("R") << 0 << false;
+        QTest::newRow("after a timeout and a re-open") << QByteArray("T") << 1 << true;
+        QTest::newRow("after a timeout and another port") << QByteArray("T") << 2 << false;
     }
     void lateReplyIsLetInAndDropped()
     {
         QFETCH(QByteArray, line);
-        QFETCH(bool, reopen);
+        QFETCH(int, then);
         QFETCH(bool, waits);
         PtyUnit unit(3);
+        PtyUnit other(4);
         unit.onLine("T", PtyReply::After(52, "late\r")); // 2 ms after the deadline
         unit.onLine("R", "here\r");
         TKxComPort port;
@@ -514,8 +516,11 @@ private Q_SLOTS:
         port.SetShowErrors(false);
         port.Write(line + "\r\n");
         QCOMPARE(port.Read().isEmpty(), line == "T");
-        if (reopen)
+        if (then == 1)
             QVERIFY(port.Open());
+        else if (then == 2)
+            port.SetPort(4);
+        QVERIFY(port.Opened());
         QCOMPARE(port.LateReplyPossible(), waits);
 
         QElapsedTimer clock;
