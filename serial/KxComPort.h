@@ -106,7 +106,7 @@ public:
     // port number changed or when called twice; never dispatches events.
     void DiscardLateReply();
     bool LateReplyPossible() const { return FLateReplyPossible; }
-    static constexpr int LateReplyQuietMs = 10;
+    static constexpr int LateReplyQuietMs = 20;
     static constexpr int LateReplyMaxMs = 100;
     QByteArray Read();
     // Reads the waiting bytes, at most capacity, into buffer; returns the count.

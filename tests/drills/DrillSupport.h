@@ -38,3 +38,24 @@ inline QTimer* WhenReady(QObject* parent, std::function<bool()> condition,
     watch->start();
     return watch;
 }
+
+// Nanoseconds this thread has spent runnable but waiting for a processor
+// (/proc/thread-self/schedstat), or -1 where the kernel does not say.
+inline qint64 RunQueueWaitNs()
+{
+    QFile stat(QStringLiteral("/proc/thread-self/schedstat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = stat.readAll().split(' ');
+    return fields.size() >= 2 ? fields[1].toLongLong() : -1;
+}
+
+// A reply that came 1 ms after its deadline can still be read in the wait's
+// last pass when this thread was kept off the processor past the deadline (a
+// loaded machine). Only then may it count as in time.
+constexpr qint64 kLateThreadNs = 200 * 1000;
+inline bool ThreadWasHeldUp(qint64 runQueueWaitBefore)
+{
+    const qint64 now = RunQueueWaitNs();
+    return now < 0 || runQueueWaitBefore < 0 || now - runQueueWaitBefore >= kLateThreadNs;
+}
