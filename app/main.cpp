@@ -3,6 +3,8 @@
 #include "MEROMain.h"
 #include "NumberFormat.h"
 
+#include <QIcon>
+
 int main(int argc, char** argv)
 {
     TMEROApplication app(argc, argv);
@@ -12,6 +14,12 @@ int main(int argc, char** argv)
     // The caption of every message box; a display name would also be
     // appended to the main window's caption.
     QApplication::setApplicationName(QStringLiteral("MERO Application"));
+    // The installed desktop entry, so a desktop shows its icon for the window.
+    QGuiApplication::setDesktopFileName(QStringLiteral("mero"));
+    QIcon icon;
+    for (const int size : {48, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/mero-%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
 
     int result = 0;
     {

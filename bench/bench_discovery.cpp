@@ -2,6 +2,7 @@
 // over ports that open but never answer.
 
 #include "AppState.h"
+#include "BenchSupport.h"
 #include "Communication.h"
 #include "Discovery.h"
 #include "KxComPort.h"
@@ -17,30 +18,6 @@
 #include <memory>
 #include <vector>
 
-namespace
-{
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-double ScanMs(AppState& state)
-{
-    TKxComPort port;
-    ScopedCommLink link({&port, nullptr, &state});
-    QElapsedTimer timer;
-    timer.start();
-    const bool found = DetectDevice();
-    const double ms = timer.nsecsElapsed() / 1e6;
-    if (found)
-        std::printf("  unexpected: a unit was found\n");
-    return ms;
-}
-
-} // namespace
-
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
@@ -53,8 +30,9 @@ int main(int argc, char** argv)
         std::vector<double> runs;
         for (int i = 0; i < 50; ++i)
             runs.push_back(ScanMs(state));
+        const Summary s = Summarize(runs);
         std::printf("scan over 100 absent ports: median %.3f ms, max %.3f ms (goal < 50 ms)\n",
-                    Median(runs), *std::max_element(runs.begin(), runs.end()));
+                    s.median, s.max);
     }
 
     {

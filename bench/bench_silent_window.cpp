@@ -2,6 +2,7 @@
 // every status query waits the full 5 s response time, both timers run and
 // the window keeps handling events. Goal: under 5 % of one core.
 #include "AppState.h"
+#include "BenchSupport.h"
 #include "KxComPort.h"
 #include "MEROMain.h"
 #include "PtyUnit.h"
@@ -13,17 +14,6 @@
 
 #include <cstdio>
 #include <sys/resource.h>
-
-namespace
-{
-double CpuSeconds(int who)
-{
-    rusage u{};
-    getrusage(who, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-} // namespace
 
 int main(int argc, char** argv)
 {

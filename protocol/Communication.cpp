@@ -18,6 +18,15 @@ AppState& State()
     return current.State ? *current.State : appState();
 }
 
+// A log line costs a clock read, a time-zone look-up and formatting: it is
+// made only when it will be written, so an exchange with logging off skips it.
+template <typename MakeLine> void Log(MakeLine&& makeLine)
+{
+    AppState& state = State();
+    if (state.LoggingEnabled)
+        WriteLogLine(state, makeLine());
+}
+
 // Before every line: the 1 ms pause, then the purge. A reply that missed the
 // previous exchange's deadline is let in first, so the purge drops it instead
 // of this exchange reading it as its own answer.
@@ -47,7 +56,7 @@ void WriteLine(TKxComPort& port, const QString& line)
 {
     State().LastCommand = line;
     port.Write(ToLatin1Text(line) + "\r\n");
-    WriteLogLine(State(), LogSentLine(line));
+    Log([&] { return LogSentLine(line); });
 }
 
 } // namespace
@@ -90,7 +99,7 @@ QByteArray ReadReply()
     if (!current.Port)
         return QByteArray();
     const QByteArray reply = TrimReply(current.Port->Read());
-    WriteLogLine(State(), LogReceivedLine(FromLatin1Text(reply)));
+    Log([&] { return LogReceivedLine(FromLatin1Text(reply)); });
     return reply;
 }
 
@@ -112,7 +121,7 @@ qint32 QueryInteger(const QByteArray& mnemonic)
         reply = "0";
     if (const auto value = NumberFormat::ParseInt32(reply))
         return *value;
-    WriteLogLine(State(), LogExceptionLine());
+    Log([&] { return LogExceptionLine(); });
     return 0;
 }
 
@@ -123,21 +132,21 @@ double QueryFloat(const QByteArray& mnemonic)
         reply = "0";
     if (const auto value = NumberFormat::ParseFloat(reply))
         return *value;
-    WriteLogLine(State(), LogExceptionLine());
+    Log([&] { return LogExceptionLine(); });
     return 0.0;
 }
 
 QByteArray SendCommand(const QString& command)
 {
     if (State().CommandsDisabled) {
-        WriteLogLine(State(), LogCommandDisabledLine(command));
+        Log([&] { return LogCommandDisabledLine(command); });
         return QByteArray();
     }
     TKxComPort* port = current.Port;
     if (!port)
         return QByteArray();
     if (port->InUse()) {
-        WriteLogLine(State(), LogComportInUseLine(command));
+        Log([&] { return LogComportInUseLine(command); });
         return QByteArray();
     }
     PrepareLine(*port);

@@ -8,6 +8,7 @@
 #include "KxComPort.h"
 #include "MEROMain.h"
 #include "PtyUnit.h"
+#include "ReadBackOrder.h"
 
 #include <QByteArray>
 #include <QList>
@@ -46,38 +47,6 @@ inline QMap<QByteArray, QByteArray> BasicUnitReplies()
             {"PW", "1e-05"}, {"CV", "24.5"}, {"RC", "3"},    {"TB", "1"},    {"IC", "0"},
             {"PE", "1"},     {"EN", "0"},    {"ST", "0"},    {"BC", "7"},    {"PM", "1"},
             {"BDG", "321"},  {"CM", "2.5"},  {"VM", "5.5"},  {"SS", "5"}};
-}
-
-// The queries of a read-back, in order.
-inline QList<QByteArray> ReadBackQueries(bool extended)
-{
-    QList<QByteArray> q{"CFG"};
-    if (extended)
-        q << "QD"
-          << "QE"
-          << "ET"
-          << "SY"
-          << "AO";
-    q << "MC"
-      << "MR"
-      << "CS"
-      << "RR"
-      << "PW"
-      << "CV"
-      << "RC"
-      << "TB"
-      << "IC"
-      << "PE"
-      << "EN"
-      << "ST"
-      << "BC"
-      << "PM"
-      << "IC"
-      << "BDG";
-    QList<QByteArray> lines;
-    for (const QByteArray& m : q)
-        lines << ";DC:" + m + "?";
-    return lines;
 }
 
 // Sets the port up as a detect start leaves it, on the unit's number.

@@ -3,132 +3,31 @@
 // its lamps; a unit that disappears brings up the lost-port box.
 //
 // Set MERO_E2E_SHOTS to a directory to keep the screenshots (docs/ holds them).
+#include "E2ESupport.h"
+#include "ReadBackOrder.h"
+
+#include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace
-{
-
-QString Bin(const QString& name)
-{
-    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
-}
-
-struct TraceLine {
-    qint64 us = 0;
-    QByteArray kind;
-    QByteArray text;
-};
-
-} // namespace
+using e2e::TraceLine;
 
 class TestE2EMainWindow : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir dir;
-    QProcess xvfb, sim, mero;
-    QString display;
-
-    QString TracePath() const { return dir.filePath("trace.txt"); }
-
-    QList<TraceLine> Trace() const
-    {
-        QFile f(TracePath());
-        QList<TraceLine> out;
-        if (!f.open(QIODevice::ReadOnly))
-            return out;
-        for (const QByteArray& line : f.readAll().split('\n')) {
-            const QList<QByteArray> parts = line.split(' ');
-            if (parts.size() < 2)
-                continue;
-            TraceLine t;
-            t.us = parts[0].toLongLong();
-            t.kind = parts[1];
-            t.text = line.mid(parts[0].size() + parts[1].size() + 2);
-            out << t;
-        }
-        return out;
-    }
-    QList<QByteArray> Received() const
-    {
-        QList<QByteArray> rx;
-        for (const TraceLine& t : Trace())
-            if (t.kind == "RX")
-                rx << t.text;
-        return rx;
-    }
-
-    QByteArray Run(const QString& program, const QStringList& args)
-    {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", display);
-        p.setProcessEnvironment(env);
-        p.start(program, args);
-        p.waitForFinished(10000);
-        return p.readAllStandardOutput().trimmed();
-    }
-
-    // The id of the window with exactly this title, or empty after the deadline.
-    QString WaitForWindow(const QString& title, int ms = 30000)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < ms) {
-            const QByteArray ids = Run("xdotool", {"search", "--onlyvisible", "--name",
-                                                   "^" + QRegularExpression::escape(title) + "$"});
-            if (!ids.isEmpty())
-                return QString::fromLatin1(ids.split('\n').first());
-            QTest::qWait(100);
-        }
-        return {};
-    }
+    e2e::Screen screen{qEnvironmentVariable("DISPLAY")};
+    e2e::SimUnit sim;
+    e2e::MeroRun mero;
 
     QImage Shot(const QString& window, const QString& name)
     {
         const QString shots = qEnvironmentVariable("MERO_E2E_SHOTS", dir.path());
-        const QString file = QDir(shots).filePath(name);
-        Run("import", {"-window", window, file});
-        return QImage(file);
-    }
-
-    void StartSim(const QStringList& extra)
-    {
-        sim.start(Bin("mero-sim"), QStringList{"--com-dir", dir.path(), "--port", "3", "--trace",
-                                               TracePath(), "--no-noise"} +
-                                       extra);
-        QVERIFY(sim.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath("COM3")), 5000);
-    }
-
-    void StartMero()
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", display);
-        env.insert("MERO_COM_DIR", dir.path());
-        env.insert("QT_QPA_PLATFORM", "xcb");
-        mero.setProcessEnvironment(env);
-        mero.setWorkingDirectory(dir.path());
-        mero.start(Bin("mero"), {});
-        QVERIFY(mero.waitForStarted());
-    }
-
-    static void Stop(QProcess& p)
-    {
-        if (p.state() == QProcess::NotRunning)
-            return;
-        p.terminate();
-        if (!p.waitForFinished(5000)) {
-            p.kill();
-            p.waitForFinished(2000);
-        }
+        return screen.Shot(window, QDir(shots).filePath(name));
     }
 
     // Lamps of the status group, top to bottom: true for a red fill. They
@@ -155,22 +54,16 @@ class TestE2EMainWindow : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        for (const char* tool : {"Xvfb", "xdotool", "import"})
-            if (QStandardPaths::findExecutable(tool).isEmpty())
-                QSKIP(qPrintable(QStringLiteral("%1 not installed").arg(tool)));
-        QVERIFY(QFile::exists(Bin("mero")) && QFile::exists(Bin("mero-sim")));
-        xvfb.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-noreset",
-                            "-nolisten", "tcp"});
-        QVERIFY(xvfb.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(xvfb.canReadLine(), 10000);
-        display = ":" + QString::fromLatin1(xvfb.readLine().trimmed());
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            QSKIP(qPrintable(
+                QStringLiteral("no private X server (%1 missing?)").arg(e2e::MissingTool())));
+        QVERIFY(QFile::exists(e2e::Bin("mero")) && QFile::exists(e2e::Bin("mero-sim")));
+        QVERIFY(dir.isValid());
     }
-    void cleanupTestCase() { Stop(xvfb); }
     void cleanup()
     {
-        Stop(mero);
-        Stop(sim);
-        QFile::remove(TracePath());
+        mero.Stop();
+        sim.Stop();
     }
 
     void basicUnit() { CheckUnit("MERO    Ver: 1.4.1.1", false, "mainwindow-basic.png"); }
@@ -180,47 +73,26 @@ private Q_SLOTS:
 
 void TestE2EMainWindow::CheckUnit(const QString& title, bool extended, const QString& shotName)
 {
-    StartSim(extended ? QStringList{"--config", "1"} : QStringList{});
-    StartMero();
-    const QString window = WaitForWindow(title);
+    QVERIFY(sim.Start(dir.path(), 3, extended ? QStringList{"--config", "1"} : QStringList{}));
+    QVERIFY(mero.Start(screen.Display(), dir.path()));
+    const QString window = screen.WaitForWindow(title);
     QVERIFY2(!window.isEmpty(), qPrintable(title));
-    const QByteArray geometry = Run("xdotool", {"getwindowgeometry", "--shell", window});
+    const QByteArray geometry = screen.Run("xdotool", {"getwindowgeometry", "--shell", window});
     QVERIFY2(geometry.contains("WIDTH=375") && geometry.contains("HEIGHT=620"), geometry);
+    // The window carries the program's icon.
+    const QByteArray icon = screen.Run("xprop", {"-id", window, "-len", "64", "_NET_WM_ICON"});
+    QVERIFY2(icon.startsWith("_NET_WM_ICON(CARDINAL) ="), icon);
 
     // The scan's two identification queries, then the read-back in its order.
-    QStringList readBack{"CFG"};
-    if (extended)
-        readBack << "QD"
-                 << "QE"
-                 << "ET"
-                 << "SY"
-                 << "AO";
-    readBack << "MC"
-             << "MR"
-             << "CS"
-             << "RR"
-             << "PW"
-             << "CV"
-             << "RC"
-             << "TB"
-             << "IC"
-             << "PE"
-             << "EN"
-             << "ST"
-             << "BC"
-             << "PM"
-             << "IC"
-             << "BDG";
-    QList<QByteArray> expected{";DC:ID?", ";DC:ID?"};
-    for (const QString& m : readBack)
-        expected << ";DC:" + m.toLatin1() + "?";
-    QTRY_VERIFY_WITH_TIMEOUT(Received().size() >= expected.size(), 10000);
-    QCOMPARE(Received().mid(0, expected.size()), expected);
+    const QList<QByteArray> expected =
+        QList<QByteArray>{";DC:ID?", ";DC:ID?"} + ReadBackQueries(extended);
+    QTRY_VERIFY_WITH_TIMEOUT(sim.Received().size() >= expected.size(), 10000);
+    QCOMPARE(sim.Received().mid(0, expected.size()), expected);
 
     // Polls follow once a second.
     auto polls = [this] {
         QList<qint64> at;
-        for (const TraceLine& t : Trace())
+        for (const TraceLine& t : sim.Trace())
             if (t.kind == "RX" && t.text == ";DC:SS?")
                 at << t.us;
         return at;
@@ -231,7 +103,7 @@ void TestE2EMainWindow::CheckUnit(const QString& title, bool extended, const QSt
         const qint64 gap = at[i] - at[i - 1];
         QVERIFY2(gap > 900000 && gap < 1700000, qPrintable(QString::number(gap)));
     }
-    const QList<QByteArray> rx = Received();
+    const QList<QByteArray> rx = sim.Received();
     const int firstPoll = int(expected.size());
     QList<QByteArray> poll;
     if (extended)
@@ -251,7 +123,7 @@ void TestE2EMainWindow::CheckUnit(const QString& title, bool extended, const QSt
     auto lastStatus = [this] {
         QByteArray word;
         bool asked = false;
-        for (const TraceLine& t : Trace()) {
+        for (const TraceLine& t : sim.Trace()) {
             if (t.kind == "RX")
                 asked = t.text == ";DC:SS?";
             else if (t.kind == "TX" && asked)
@@ -281,20 +153,20 @@ void TestE2EMainWindow::CheckUnit(const QString& title, bool extended, const QSt
 
 void TestE2EMainWindow::lostPortEndsOnNo()
 {
-    StartSim({"--unplug-after", "4"});
-    StartMero();
-    QVERIFY(!WaitForWindow("MERO    Ver: 1.4.1.1").isEmpty());
-    const QString box = WaitForWindow("MERO Application", 15000);
+    QVERIFY(sim.Start(dir.path(), 3, {"--unplug-after", "4"}));
+    QVERIFY(mero.Start(screen.Display(), dir.path()));
+    QVERIFY(!screen.WaitForWindow("MERO    Ver: 1.4.1.1").isEmpty());
+    const QString box = screen.WaitForWindow("MERO Application", 15000);
     QVERIFY2(!box.isEmpty(), "no lost-port box");
     Shot(box, "lost-port-box.png");
-    // Escape answers No: the program ends. Keys go through XTEST to the
-    // focused window; synthetic events sent to a window are ignored.
-    Run("xdotool", {"windowfocus", "--sync", box});
-    Run("xdotool", {"key", "Escape"});
-    QVERIFY(mero.waitForFinished(10000));
-    QCOMPARE(mero.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(mero.exitCode(), 0);
+    QVERIFY(screen.ShowsBox(box, QMessageBox::Warning, "Port no longer available, restart?",
+                            QMessageBox::Yes | QMessageBox::No));
+    // Escape answers No: the program ends.
+    screen.Key(box, "Escape");
+    QVERIFY(mero.Process().waitForFinished(10000));
+    QCOMPARE(mero.Process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(mero.Process().exitCode(), 0);
 }
 
-QTEST_GUILESS_MAIN(TestE2EMainWindow)
+MERO_E2E_MAIN(QApplication, TestE2EMainWindow)
 #include "tst_e2e_mainwin.moc"

@@ -5,6 +5,7 @@
 // lines these actions stand for.
 //
 // Set MERO_E2E_SHOTS to a directory to keep the screenshot (docs/ holds it).
+#include "E2ESupport.h"
 #include "LampWidget.h"
 #include "MEROApplication.h"
 #include "MEROMain.h"
@@ -24,66 +25,12 @@
 #include <QTextEdit>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/wait.h>
-#include <unistd.h>
-
-namespace
-{
-pid_t xvfbPid = -1;
-
-// Starts Xvfb before the application connects to a display; false when it
-// cannot run here.
-bool StartXvfb()
-{
-    int fds[2];
-    if (pipe(fds) != 0)
-        return false;
-    xvfbPid = fork();
-    if (xvfbPid == 0) {
-        close(fds[0]);
-        const std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-noreset",
-               "-nolisten", "tcp", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    char buf[32] = {};
-    ssize_t n = 0;
-    while (n < ssize_t(sizeof buf) - 1) {
-        const ssize_t r = read(fds[0], buf + n, 1);
-        if (r <= 0 || buf[n] == '\n')
-            break;
-        ++n;
-    }
-    close(fds[0]);
-    if (n <= 0)
-        return false;
-    qputenv("DISPLAY", QByteArray(":") + QByteArray(buf, int(n)).trimmed());
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    return true;
-}
-
-void StopXvfb()
-{
-    if (xvfbPid > 0) {
-        kill(xvfbPid, SIGTERM);
-        waitpid(xvfbPid, nullptr, 0);
-    }
-}
-
-QString Bin(const QString& name)
-{
-    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
-}
-} // namespace
-
 class TestE2EOperator : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir dir;
-    QProcess sim;
+    e2e::SimUnit sim;
     std::unique_ptr<TMERO_App> w;
 
     template <typename T> T* Find(const char* name)
@@ -98,16 +45,7 @@ class TestE2EOperator : public QObject
     qsizetype seen = 0;
     QList<QByteArray> NewLines()
     {
-        QFile f(dir.filePath("trace.txt"));
-        QList<QByteArray> rx;
-        if (!f.open(QIODevice::ReadOnly))
-            return rx;
-        const QList<QByteArray> lines = f.readAll().split('\n');
-        for (const QByteArray& line : lines) {
-            const QList<QByteArray> parts = line.split(' ');
-            if (parts.size() >= 2 && parts[1] == "RX")
-                rx << line.mid(parts[0].size() + 4);
-        }
+        const QList<QByteArray> rx = sim.Received();
         const QList<QByteArray> fresh = rx.mid(seen);
         seen = rx.size();
         return fresh;
@@ -154,18 +92,14 @@ private Q_SLOTS:
             if (QStandardPaths::findExecutable(tool).isEmpty())
                 QSKIP(qPrintable(QStringLiteral("%1 not installed").arg(tool)));
         QVERIFY(dir.isValid());
-        sim.start(Bin("mero-sim"), {"--com-dir", dir.path(), "--port", "3", "--trace",
-                                    dir.filePath("trace.txt"), "--no-noise"});
-        QVERIFY(sim.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath("COM3")), 5000);
+        QVERIFY(sim.Start(dir.path(), 3));
         qputenv("MERO_COM_DIR", dir.path().toLocal8Bit());
         QDir::setCurrent(dir.path());
     }
     void cleanupTestCase()
     {
         w.reset();
-        sim.terminate();
-        sim.waitForFinished(5000);
+        sim.Stop();
     }
 
     void operatorSession();
@@ -263,17 +197,5 @@ void TestE2EOperator::operatorSession()
     QVERIFY(!QImage(shot).isNull());
 }
 
-int main(int argc, char** argv)
-{
-    const bool haveX = StartXvfb();
-    int rc = 0;
-    {
-        TMEROApplication app(argc, argv);
-        TestE2EOperator test;
-        rc = QTest::qExec(&test, argc, argv);
-    }
-    if (haveX)
-        StopXvfb();
-    return rc;
-}
+MERO_E2E_MAIN(TMEROApplication, TestE2EOperator)
 #include "tst_e2e_operator.moc"
