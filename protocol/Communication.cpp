@@ -27,9 +27,14 @@ template <typename MakeLine> void Log(MakeLine&& makeLine)
         WriteLogLine(state, makeLine());
 }
 
-void Pause()
+// Before every line: the 1 ms pause, then the purge. A reply that missed the
+// previous exchange's deadline is let in first, so the purge drops it instead
+// of this exchange reading it as its own answer.
+void PrepareLine(TKxComPort& port)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    port.DiscardLateReply();
+    port.Flush();
 }
 
 QString TrimTrailing(const QString& text)
@@ -104,8 +109,7 @@ QByteArray QueryText(const QByteArray& mnemonic)
     // A refused nested call must not purge the reply the waiting exchange collects.
     if (!port || port->InUse())
         return QByteArray();
-    Pause();
-    port->Flush();
+    PrepareLine(*port);
     WriteLine(*port, QStringLiteral(";DC:") + FromLatin1Text(mnemonic) + QLatin1Char('?'));
     return ReadReply();
 }
@@ -145,8 +149,7 @@ QByteArray SendCommand(const QString& command)
         Log([&] { return LogComportInUseLine(command); });
         return QByteArray();
     }
-    Pause();
-    port->Flush();
+    PrepareLine(*port);
     WriteLine(*port, QStringLiteral(";DC:") + command);
     return EchoExchange();
 }
@@ -158,8 +161,7 @@ void SendRawLine(const QByteArray& line)
     TKxComPort* port = current.Port;
     if (!port || port->InUse())
         return;
-    Pause();
-    port->Flush();
+    PrepareLine(*port);
     WriteLine(*port, FromLatin1Text(line));
     EchoExchange();
 }

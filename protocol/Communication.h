@@ -43,7 +43,9 @@ private:
 
 // Order for every sender: the InUse test first (a refused nested call never
 // purges the reply the waiting exchange is collecting), then 1 ms pause and
-// Flush, then the line. Queries are not echoed and
+// Flush, then the line. After an exchange that timed out, the port first lets
+// a late reply arrive and drops it (TKxComPort::DiscardLateReply), so it never
+// answers the next line. Queries are not echoed and
 // are not refused under CommandsDisabled; set commands and raw lines are.
 // Log lines (when LoggingEnabled): query Sent, Received [, Exception Error];
 // command/raw Sent, Received; a refused set command one Command Disabled or

@@ -32,6 +32,18 @@ int MsUntil(Clock::time_point deadline)
     return int(std::chrono::ceil<std::chrono::milliseconds>(left).count());
 }
 
+// Sleeps until the descriptor has news or until `until`, to the nanosecond:
+// a wait rounded up to whole milliseconds would overrun a deadline and take a
+// reply that came after it.
+int PollUntil(pollfd& p, Clock::time_point until)
+{
+    auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(until - Clock::now());
+    if (left < std::chrono::nanoseconds::zero())
+        left = std::chrono::nanoseconds::zero();
+    const timespec ts{time_t(left.count() / 1000000000), long(left.count() % 1000000000)};
+    return ::ppoll(&p, 1, &ts, nullptr);
+}
+
 bool BaudToSpeed(int baud, speed_t& speed)
 {
     static const struct {
@@ -159,6 +171,9 @@ void TKxComPort::SetPort(int value)
 {
     if (value == FPortNumber)
         return;
+    // Another device: nothing late can come from there. A re-open of the
+    // same port (the status poll's test) keeps the mark.
+    FLateReplyPossible = false;
     FPortNumber = value;
     ReopenIfOpen();
 }
@@ -339,6 +354,7 @@ QByteArray TKxComPort::Read()
         ~InUseGuard() { flag = false; }
     } guard{FPortInUse};
     tail.clear();
+    FLateReplyPossible = false;
 
     bool found = false;
     bool gone = false;
@@ -365,7 +381,8 @@ QByteArray TKxComPort::Read()
                 continue;
             }
             pollfd p{FPortHandle, POLLIN, 0};
-            const int slept = ::poll(&p, 1, std::min(MsUntil(deadline), PassSleepMs));
+            const int slept = PollUntil(
+                p, std::min(deadline, Clock::now() + std::chrono::milliseconds(PassSleepMs)));
             // A hang-up with nothing left to read means the device is gone.
             if (slept > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && InCount() == 0)
                 gone = true;
@@ -384,7 +401,32 @@ QByteArray TKxComPort::Read()
         if (found || FTimedOut)
             break;
     }
+    // The reply waited for may still come; a device that is gone sends none.
+    FLateReplyPossible = FTimedOut && !gone;
     return result;
+}
+
+void TKxComPort::DiscardLateReply()
+{
+    const bool possible = FLateReplyPossible && Opened();
+    FLateReplyPossible = false;
+    if (!possible)
+        return;
+    const auto limit = Clock::now() + std::chrono::milliseconds(LateReplyMaxMs);
+    auto quietUntil = Clock::now() + std::chrono::milliseconds(LateReplyQuietMs);
+    char buffer[4096];
+    for (;;) {
+        pollfd p{FPortHandle, POLLIN, 0};
+        const int r = PollUntil(p, std::min(quietUntil, limit));
+        if (r < 0 && errno == EINTR)
+            continue;
+        // Quiet long enough, out of time, or the device is gone.
+        if (r <= 0 || (p.revents & (POLLHUP | POLLERR | POLLNVAL)) || Clock::now() >= limit)
+            return;
+        while (ReadSome(FPortHandle, buffer, sizeof buffer) > 0 && Clock::now() < limit) {
+        }
+        quietUntil = Clock::now() + std::chrono::milliseconds(LateReplyQuietMs);
+    }
 }
 
 qsizetype TKxComPort::ReadRaw(char* buffer, qsizetype capacity)

@@ -97,6 +97,17 @@ public:
     bool Open();
     void Close();
     void Flush(); // discards both driver queues
+    // After a terminated Read that timed out on this open port, the reply it
+    // waited for may still be on its way. Waits until the line has been quiet
+    // for LateReplyQuietMs (at most LateReplyMaxMs in all), discarding what
+    // arrives, so that a reply that came just too late is never taken as the
+    // answer to the next line (also across a close and re-open of the same
+    // port). Does nothing on a closed port, after any other Read, after the
+    // port number changed or when called twice; never dispatches events.
+    void DiscardLateReply();
+    bool LateReplyPossible() const { return FLateReplyPossible; }
+    static constexpr int LateReplyQuietMs = 20;
+    static constexpr int LateReplyMaxMs = 100;
     QByteArray Read();
     // Reads the waiting bytes, at most capacity, into buffer; returns the count.
     qsizetype ReadRaw(char* buffer, qsizetype capacity);
@@ -132,6 +143,7 @@ private:
     quint32 FResponseTime = 1000;
     bool FShowErrors = true;
     bool FTimedOut = false;
+    bool FLateReplyPossible = false; // see DiscardLateReply
     const QByteArray FVersion = QByteArrayLiteral("2.0.2");
     TNotifyEvent FOnTimeout;
     // Last bytes of the reply stream, so an end-of-response split across

@@ -3,107 +3,42 @@
 // wire, with the reply waits dispatching timer ticks and operator actions.
 #include "AppState.h"
 #include "Communication.h"
-#include "KxComPort.h"
-#include "PtyUnit.h"
-#include "PumpLink.h"
-#include "RecordingEcho.h"
-#include "ScriptedPrompts.h"
+#include "LinkFixture.h"
 
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
-#include <fcntl.h>
 #include <memory>
-#include <unistd.h>
 
 class TestPumpWire : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<PtyUnit> unit;
-    std::unique_ptr<TKxComPort> port;
-    std::unique_ptr<ScriptedPrompts> prompts;
-    std::unique_ptr<QTimer> taskTimer;
-    std::unique_ptr<TTransportPumpHost> host;
-    std::unique_ptr<TTaskPump> pump;
-    RecordingEcho echo;
-    QString oldCwd;
-    bool ending = false;
-    // The window keeps this flag; here the fixture does.
-    bool readBackPending = false;
-    int passes = 0;
+    std::unique_ptr<TLinkFixture> f;
+    std::unique_ptr<TPumpRig> rig;
 
-    TPumpState StateOf(AppState& s)
-    {
-        return {s.CommandQueue, s.TaskBusy,         s.RecallPending, readBackPending,
-                s.StatusBusy,   s.CommandsDisabled, s.SelectedBin,   ending};
-    }
     bool Queue(const QString& text, TQueueKind kind = qkSetCommand)
     {
-        return pump->Queue(text, kind);
+        return rig->Queue(text, kind);
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        PtyUnit::comDir();
-        oldCwd = QDir::currentPath();
-    }
+    void initTestCase() { PtyUnit::comDir(); }
 
     void init()
     {
-        appState().Reset();
-        dir = std::make_unique<QTemporaryDir>();
-        QDir::setCurrent(dir->path());
-        unit = std::make_unique<PtyUnit>(7);
-        unit->onAnyLine([](const QByteArray&) { return PtyReply::Now("OK\r"); });
-        prompts = std::make_unique<ScriptedPrompts>();
-        port = std::make_unique<TKxComPort>();
-        port->SetPort(7);
-        port->SetEndOfResponse("\r");
-        port->SetResponseTime(2000);
-        port->SetShowErrors(false);
-        port->Open();
-        port->SetAllowEvents(true);
-        echo = RecordingEcho();
-        BindCommunication({port.get(), &echo, nullptr});
-
-        taskTimer = std::make_unique<QTimer>();
-        taskTimer->setInterval(5);
-        host = std::make_unique<TTransportPumpHost>();
-        host->TaskTimer = [this](bool on) {
-            if (on)
-                taskTimer->start();
-            else
-                taskTimer->stop();
-        };
-        ending = false;
-        readBackPending = false;
-        passes = 0;
-        pump = std::make_unique<TTaskPump>(StateOf(appState()), *host);
-        connect(taskTimer.get(), &QTimer::timeout, this, [this] {
-            if (!appState().TaskBusy)
-                ++passes;
-            pump->Tick();
-        });
-        taskTimer->start();
+        f = std::make_unique<TLinkFixture>(7, 2000);
+        f->unit.onAnyLine([](const QByteArray&) { return PtyReply::Now("OK\r"); });
+        f->port.Open();
+        f->port.SetAllowEvents(true);
+        rig = std::make_unique<TPumpRig>();
     }
 
     void cleanup()
     {
-        QVERIFY(prompts->unexpected().isEmpty());
-        taskTimer.reset();
-        pump.reset();
-        host.reset();
-        UnbindCommunication();
-        appState().Reset();
-        port.reset();
-        prompts.reset();
-        unit.reset();
-        QDir::setCurrent(oldCwd);
-        dir.reset();
+        QVERIFY(f->prompts.unexpected().isEmpty());
+        rig.reset();
+        f.reset();
     }
 
     void threeChangesGoOutInOrder()
@@ -111,9 +46,9 @@ private Q_SLOTS:
         QVERIFY(Queue("CS 012.50"));
         QVERIFY(Queue("RR 001000.0"));
         QVERIFY(Queue("PW 0.0000100"));
-        QTRY_VERIFY_WITH_TIMEOUT(unit->lines().size() >= 3, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(f->unit.lines().size() >= 3, 5000);
         QTRY_COMPARE(appState().CommandQueue.Count(), 0);
-        QCOMPARE(unit->received(),
+        QCOMPARE(f->unit.received(),
                  QByteArray(";DC:CS 012.50\r\n;DC:RR 001000.0\r\n;DC:PW 0.0000100\r\n"));
         QTRY_VERIFY(!appState().TaskBusy);
     }
@@ -122,26 +57,26 @@ private Q_SLOTS:
     {
         // A poll is under way: its SS query waits 150 ms for the reply while
         // the task timer keeps ticking and the operator changes a control.
-        unit->clearRules();
-        unit->onLine(";DC:SS?", PtyReply::After(150, "5\r"));
-        unit->onAnyLine([](const QByteArray&) { return PtyReply::Now("OK\r"); });
+        f->unit.clearRules();
+        f->unit.onLine(";DC:SS?", PtyReply::After(150, "5\r"));
+        f->unit.onAnyLine([](const QByteArray&) { return PtyReply::Now("OK\r"); });
         appState().StatusBusy = true;
         QTimer::singleShot(20, this, [this] { QVERIFY(Queue("CS 001.00")); });
         QCOMPARE(QueryInteger("SS"), 5);
-        QCOMPARE(unit->lines(), QList<QByteArray>{";DC:SS?"});
+        QCOMPARE(f->unit.lines(), QList<QByteArray>{";DC:SS?"});
         QTest::qWait(30); // ticks while the poll still holds the link
-        QCOMPARE(unit->lines(), QList<QByteArray>{";DC:SS?"});
+        QCOMPARE(f->unit.lines(), QList<QByteArray>{";DC:SS?"});
         appState().StatusBusy = false;
-        QTRY_VERIFY_WITH_TIMEOUT(unit->lines().size() >= 2, 5000);
-        QCOMPARE(unit->received(), QByteArray(";DC:SS?\r\n;DC:CS 001.00\r\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(f->unit.lines().size() >= 2, 5000);
+        QCOMPARE(f->unit.received(), QByteArray(";DC:SS?\r\n;DC:CS 001.00\r\n"));
     }
 
     void recallGoesFirstThenReadBackThenQueue()
     {
         appState().SelectedBin = 3;
         bool statusTimerOn = true;
-        host->StatusTimer = [&](bool on) { statusTimerOn = on; };
-        host->ReadBackNow = [&] {
+        rig->host.StatusTimer = [&](bool on) { statusTimerOn = on; };
+        rig->host.ReadBackNow = [&] {
             // A short stand-in for the window's read-back: its controls offer
             // commands that must not be sent back.
             QVERIFY(!statusTimerOn);
@@ -151,11 +86,11 @@ private Q_SLOTS:
             QueryFloat("CS");
             appState().CommandsDisabled = false;
         };
-        taskTimer->stop();
+        rig->taskTimer.stop();
         QVERIFY(Queue("CS 012.50"));
         appState().RecallPending = true;
-        QTRY_VERIFY_WITH_TIMEOUT(unit->lines().size() >= 4, 5000);
-        QCOMPARE(unit->received(),
+        QTRY_VERIFY_WITH_TIMEOUT(f->unit.lines().size() >= 4, 5000);
+        QCOMPARE(f->unit.received(),
                  QByteArray(";DC:RC 3\r\n;DC:CFG?\r\n;DC:CS?\r\n;DC:CS 012.50\r\n"));
         QVERIFY(statusTimerOn);
         QTRY_VERIFY(!appState().RecallPending && !appState().TaskBusy);
@@ -163,46 +98,46 @@ private Q_SLOTS:
 
     void eachEntryGoesOutAsItsKind()
     {
-        taskTimer->stop();
+        rig->taskTimer.stop();
         QVERIFY(Queue("SS?", qkRawLine));
         QVERIFY(Queue("TB 1"));
         QVERIFY(Queue("", qkRawLine));
-        QTRY_VERIFY_WITH_TIMEOUT(unit->lines().size() >= 3, 5000);
-        QCOMPARE(unit->received(), QByteArray("SS?\r\n;DC:TB 1\r\n\r\n"));
-        QTRY_COMPARE(echo.lines().size(), 6);
-        QVERIFY(echo.lines()[0].text.endsWith(") SS?"));
-        QVERIFY(echo.lines()[2].text.endsWith(") ;DC:TB 1"));
+        QTRY_VERIFY_WITH_TIMEOUT(f->unit.lines().size() >= 3, 5000);
+        QCOMPARE(f->unit.received(), QByteArray("SS?\r\n;DC:TB 1\r\n\r\n"));
+        QTRY_COMPARE(f->echo.lines().size(), 6);
+        QVERIFY(f->echo.lines()[0].text.endsWith(") SS?"));
+        QVERIFY(f->echo.lines()[2].text.endsWith(") ;DC:TB 1"));
     }
 
     void entryQueuedDuringDrainGoesInNextPass()
     {
-        unit->clearRules();
-        unit->onLine(";DC:EN 1", PtyReply::After(100, "OK\r"));
-        unit->onAnyLine([](const QByteArray&) { return PtyReply::Now("OK\r"); });
+        f->unit.clearRules();
+        f->unit.onLine(";DC:EN 1", PtyReply::After(100, "OK\r"));
+        f->unit.onAnyLine([](const QByteArray&) { return PtyReply::Now("OK\r"); });
         int passOfStart = -1;
         QTimer::singleShot(30, this, [&] {
             QVERIFY(appState().TaskBusy); // inside the EN 1 exchange
-            passOfStart = passes;
+            passOfStart = rig->passes;
             QVERIFY(Queue("ST 1"));
         });
         QVERIFY(Queue("EN 1"));
-        QTRY_VERIFY_WITH_TIMEOUT(unit->lines().size() >= 2, 5000);
-        QCOMPARE(unit->received(), QByteArray(";DC:EN 1\r\n;DC:ST 1\r\n"));
-        QVERIFY(passes > passOfStart); // sent by a later pass
+        QTRY_VERIFY_WITH_TIMEOUT(f->unit.lines().size() >= 2, 5000);
+        QCOMPARE(f->unit.received(), QByteArray(";DC:EN 1\r\n;DC:ST 1\r\n"));
+        QVERIFY(rig->passes > passOfStart); // sent by a later pass
         QTRY_COMPARE(appState().CommandQueue.Count(), 0);
     }
 
     void hundredFirstEntryIsDropped()
     {
-        taskTimer->stop();
+        rig->taskTimer.stop();
         for (int i = 0; i < TCommandQueue::Capacity; ++i)
             QVERIFY(Queue(QStringLiteral("X%1 %1").arg(i)));
         QVERIFY(!Queue("Y 1"));
         QVERIFY(!Queue("SS?", qkRawLine));
         QCOMPARE(appState().CommandQueue.Count(), 100);
-        QTRY_VERIFY_WITH_TIMEOUT(unit->lines().size() >= 100, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(f->unit.lines().size() >= 100, 5000);
         QTRY_VERIFY(!appState().TaskBusy);
-        const QList<QByteArray> lines = unit->lines();
+        const QList<QByteArray> lines = f->unit.lines();
         QCOMPARE(lines.size(), 100);
         QCOMPARE(lines.first(), QByteArray(";DC:X0 0"));
         QCOMPARE(lines.last(), QByteArray(";DC:X99 99"));
@@ -210,27 +145,22 @@ private Q_SLOTS:
 
     void failingLogLeavesPumpRunning()
     {
-        appState().LogFile.Bind("log.txt");
-        ToggleLoggingState(appState());
-        QVERIFY(appState().LoggingEnabled);
-        const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
-        QVERIFY(full >= 0);
-        QVERIFY(::dup2(full, appState().LogFile.Handle()) >= 0);
-        ::close(full);
+        QVERIFY(f->StartLog());
+        QVERIFY(f->BreakLog());
 
         QVERIFY(Queue("CS 001.00"));
         QVERIFY(Queue("CS 002.00"));
-        QTRY_VERIFY_WITH_TIMEOUT(unit->lines().size() >= 2, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(f->unit.lines().size() >= 2, 5000);
         QTRY_VERIFY(!appState().TaskBusy);
-        QVERIFY(taskTimer->isActive());
+        QVERIFY(rig->taskTimer.isActive());
         QVERIFY(!appState().LoggingEnabled);
-        QCOMPARE(prompts->textsOf(ScriptedPrompts::Kind::Warning),
+        QCOMPARE(f->prompts.textsOf(ScriptedPrompts::Kind::Warning),
                  QStringList{LogFailureMessage()});
-        QCOMPARE(unit->received(), QByteArray(";DC:CS 001.00\r\n;DC:CS 002.00\r\n"));
+        QCOMPARE(f->unit.received(), QByteArray(";DC:CS 001.00\r\n;DC:CS 002.00\r\n"));
 
         // And the next change still goes out.
         QVERIFY(Queue("CS 003.00"));
-        QTRY_VERIFY_WITH_TIMEOUT(unit->lines().size() >= 3, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(f->unit.lines().size() >= 3, 5000);
     }
 };
 

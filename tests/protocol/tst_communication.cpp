@@ -1,20 +1,14 @@
 // The transport against a scripted unit: bytes on the wire, echo, log lines.
 #include "AppState.h"
 #include "Communication.h"
-#include "KxComPort.h"
-#include "PtyUnit.h"
-#include "RecordingEcho.h"
-#include "ScriptedPrompts.h"
+#include "LinkFixture.h"
 
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <QtTest>
 
-#include <fcntl.h>
 #include <memory>
-#include <unistd.h>
 
 namespace
 {
@@ -34,117 +28,73 @@ class TestCommunication : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<PtyUnit> unit;
-    std::unique_ptr<TKxComPort> port;
-    std::unique_ptr<ScriptedPrompts> prompts;
-    RecordingEcho echo;
-    QString oldCwd;
+    std::unique_ptr<TLinkFixture> f;
 
-    void startLog()
-    {
-        appState().LogFile.Bind("log.txt");
-        ToggleLoggingState(appState());
-        QVERIFY(appState().LoggingEnabled);
-    }
+    void startLog() { QVERIFY(f->StartLog()); }
     // Log lines after the header.
-    QStringList logLines()
-    {
-        QFile f(dir->filePath(QStringLiteral("log.txt")));
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        QStringList lines = QString::fromLatin1(f.readAll()).split(QStringLiteral("\r\n"));
-        lines.removeLast(); // after the last CR LF
-        lines.removeFirst();
-        return lines;
-    }
+    QStringList logLines() { return f->LogLines(); }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        PtyUnit::comDir();
-        oldCwd = QDir::currentPath();
-    }
+    void initTestCase() { PtyUnit::comDir(); }
 
-    void init()
-    {
-        appState().Reset();
-        dir = std::make_unique<QTemporaryDir>();
-        QDir::setCurrent(dir->path());
-        unit = std::make_unique<PtyUnit>(5);
-        prompts = std::make_unique<ScriptedPrompts>();
-        port = std::make_unique<TKxComPort>();
-        port->SetPort(5);
-        port->SetBaud(115200);
-        port->SetEndOfResponse("\r");
-        port->SetResponseTime(1000);
-        port->SetShowErrors(false);
-        echo = RecordingEcho();
-        BindCommunication({port.get(), &echo, nullptr});
-    }
+    void init() { f = std::make_unique<TLinkFixture>(5, 1000); }
 
     void cleanup()
     {
-        QVERIFY(prompts->unexpected().isEmpty());
-        UnbindCommunication();
-        appState().Reset();
-        port.reset();
-        prompts.reset();
-        unit.reset();
-        QDir::setCurrent(oldCwd);
-        dir.reset();
+        QVERIFY(f->prompts.unexpected().isEmpty());
+        f.reset();
     }
 
     void queryWritesFramedLineAndTrimsReply()
     {
-        unit->onLine(";DC:ID?", "Acme,2740,123,1.0\r\n");
+        f->unit.onLine(";DC:ID?", "Acme,2740,123,1.0\r\n");
         QCOMPARE(QueryText("ID"), QByteArray("Acme,2740,123,1.0"));
-        QCOMPARE(unit->received(), QByteArray(";DC:ID?\r\n"));
+        QCOMPARE(f->unit.received(), QByteArray(";DC:ID?\r\n"));
         QCOMPARE(appState().LastCommand, QStringLiteral(";DC:ID?"));
-        QVERIFY(echo.lines().isEmpty()); // queries are not echoed
+        QVERIFY(f->echo.lines().isEmpty()); // queries are not echoed
     }
 
     void setCommandIsEchoedInColour()
     {
-        unit->onLine(";DC:ST 0", "OK\r");
+        f->unit.onLine(";DC:ST 0", "OK\r");
         QCOMPARE(SendCommand(QStringLiteral("ST 0")), QByteArray("OK"));
-        QCOMPARE(unit->received(), QByteArray(";DC:ST 0\r\n"));
-        QCOMPARE(echo.lines().size(), 2);
-        QVERIFY(IsEchoOf(echo.lines()[0].text, QStringLiteral(";DC:ST 0")));
-        QCOMPARE(echo.lines()[0].colour, QColor(0, 0, 0));
-        QVERIFY(IsEchoOf(echo.lines()[1].text, QStringLiteral("OK")));
-        QCOMPARE(echo.lines()[1].colour, QColor(0, 0x80, 0));
+        QCOMPARE(f->unit.received(), QByteArray(";DC:ST 0\r\n"));
+        QCOMPARE(f->echo.lines().size(), 2);
+        QVERIFY(IsEchoOf(f->echo.lines()[0].text, QStringLiteral(";DC:ST 0")));
+        QCOMPARE(f->echo.lines()[0].colour, QColor(0, 0, 0));
+        QVERIFY(IsEchoOf(f->echo.lines()[1].text, QStringLiteral("OK")));
+        QCOMPARE(f->echo.lines()[1].colour, QColor(0, 0x80, 0));
     }
 
     void rawLineGoesOutUnchanged()
     {
-        unit->onLine("hello  world ", "hi\r");
+        f->unit.onLine("hello  world ", "hi\r");
         SendRawLine("hello  world ");
-        QCOMPARE(unit->received(), QByteArray("hello  world \r\n"));
+        QCOMPARE(f->unit.received(), QByteArray("hello  world \r\n"));
         QCOMPARE(appState().LastCommand, QStringLiteral("hello  world "));
-        QCOMPARE(echo.lines().size(), 2);
-        QVERIFY(IsEchoOf(echo.lines()[0].text, QStringLiteral("hello  world")));
-        QVERIFY(IsEchoOf(echo.lines()[1].text, QStringLiteral("hi")));
+        QCOMPARE(f->echo.lines().size(), 2);
+        QVERIFY(IsEchoOf(f->echo.lines()[0].text, QStringLiteral("hello  world")));
+        QVERIFY(IsEchoOf(f->echo.lines()[1].text, QStringLiteral("hi")));
     }
 
     void emptyReplyStillEchoed()
     {
-        port->SetResponseTime(100);
+        f->port.SetResponseTime(100);
         QCOMPARE(SendCommand(QStringLiteral("EN 1")), QByteArray());
-        QCOMPARE(echo.lines().size(), 2);
-        QVERIFY(IsEchoOf(echo.lines()[1].text, QString()));
+        QCOMPARE(f->echo.lines().size(), 2);
+        QVERIFY(IsEchoOf(f->echo.lines()[1].text, QString()));
     }
 
     void refusedWhileCommandsDisabled()
     {
         startLog();
-        unit->onLine(";DC:CS?", "1.5\r");
+        f->unit.onLine(";DC:CS?", "1.5\r");
         appState().CommandsDisabled = true;
         QCOMPARE(SendCommand(QStringLiteral("CS 012.50")), QByteArray());
         SendRawLine("raw");
         QCOMPARE(QueryFloat("CS"), 1.5); // queries still go
-        QCOMPARE(unit->received(), QByteArray(";DC:CS?\r\n"));
-        QVERIFY(echo.lines().isEmpty());
+        QCOMPARE(f->unit.received(), QByteArray(";DC:CS?\r\n"));
+        QVERIFY(f->echo.lines().isEmpty());
         const QStringList log = logLines();
         QCOMPARE(log.size(), 3);
         QVERIFY(QRegularExpression(QStringLiteral("^Command Disabled:    \\(") + Ts +
@@ -158,13 +108,13 @@ private Q_SLOTS:
     void nestedCallsRefusedWhileReplyAwaited()
     {
         startLog();
-        port->SetAllowEvents(true);
+        f->port.SetAllowEvents(true);
         QByteArray nestedCommand = "x", nestedQuery = "x";
         QTimer::singleShot(30, this, [&] {
             // The reply is waiting, not yet collected: the refused calls must leave it.
-            unit->send("7\r");
+            f->unit.send("7\r");
             QDeadlineTimer deadline(2000);
-            while (port->InCount() < 2 && !deadline.hasExpired())
+            while (f->port.InCount() < 2 && !deadline.hasExpired())
                 QThread::yieldCurrentThread();
             nestedCommand = SendCommand(QStringLiteral("ST 0"));
             SendRawLine("raw");
@@ -173,9 +123,9 @@ private Q_SLOTS:
         QCOMPARE(QueryInteger("SS"), 7);
         QCOMPARE(nestedCommand, QByteArray());
         QCOMPARE(nestedQuery, QByteArray());
-        QCOMPARE(unit->received(), QByteArray(";DC:SS?\r\n"));
+        QCOMPARE(f->unit.received(), QByteArray(";DC:SS?\r\n"));
         QCOMPARE(appState().LastCommand, QStringLiteral(";DC:SS?"));
-        QVERIFY(echo.lines().isEmpty());
+        QVERIFY(f->echo.lines().isEmpty());
         const QStringList log = logLines();
         QCOMPARE(log.size(), 3);
         QVERIFY(log[0].startsWith(QStringLiteral("Sent    (")));
@@ -184,16 +134,16 @@ private Q_SLOTS:
                     .match(log[1])
                     .hasMatch());
         QVERIFY(log[2].endsWith(QStringLiteral("): 7")));
-        QVERIFY(!port->InUse());
+        QVERIFY(!f->port.InUse());
     }
 
     void logLinesPerExchange()
     {
         startLog();
-        unit->onLine(";DC:ID?", "Acme \r\n");
-        unit->onLine(";DC:CS?", "12.5\r");
-        unit->onLine(";DC:RC 3", "\r");
-        unit->onLine("term", "ok\r");
+        f->unit.onLine(";DC:ID?", "Acme \r\n");
+        f->unit.onLine(";DC:CS?", "12.5\r");
+        f->unit.onLine(";DC:RC 3", "\r");
+        f->unit.onLine("term", "ok\r");
         QueryText("ID");
         QCOMPARE(QueryInteger("CS"), 0);
         SendCommand(QStringLiteral("RC 3"));
@@ -218,12 +168,12 @@ private Q_SLOTS:
 
     void noLogLinesWhenLoggingOff()
     {
-        unit->onLine(";DC:CS?", "x\r");
+        f->unit.onLine(";DC:CS?", "x\r");
         QueryInteger("CS");
         appState().CommandsDisabled = true;
         SendCommand(QStringLiteral("CS 1"));
         QVERIFY(!QFile::exists(QStringLiteral("log.txt")));
-        QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList());
+        QCOMPARE(QDir(f->dir.path()).entryList(QDir::Files), QStringList());
     }
 
     void conversions_data()
@@ -261,7 +211,7 @@ private Q_SLOTS:
         QFETCH(double, number);
         QFETCH(bool, numberFails);
         startLog();
-        unit->onLine(";DC:V?", reply + "  \r\n");
+        f->unit.onLine(";DC:V?", reply + "  \r\n");
         QCOMPARE(QueryInteger("V"), integer);
         QCOMPARE(QueryFloat("V"), number);
         const QStringList errors = logLines().filter(QStringLiteral("Exception Error. ("));
@@ -270,16 +220,16 @@ private Q_SLOTS:
 
     void replyKeepsLeadingBlanks()
     {
-        unit->onLine(";DC:ID?", QByteArray("  7 \t \x01\r\n"));
+        f->unit.onLine(";DC:ID?", QByteArray("  7 \t \x01\r\n"));
         QCOMPARE(QueryText("ID"), QByteArray("  7"));
     }
 
     void leftoverLineFeedNeverReachesNextReply()
     {
-        unit->onLine(";DC:A?", PtyReply::InPieces({"A\r", "\n"}, 50));
-        unit->onLine(";DC:B?", "B\r");
+        f->unit.onLine(";DC:A?", PtyReply::InPieces({"A\r", "\n"}, 50));
+        f->unit.onLine(";DC:B?", "B\r");
         QCOMPARE(QueryText("A"), QByteArray("A"));
-        QTRY_COMPARE(port->InCount(), 1); // the LF is waiting now
+        QTRY_COMPARE(f->port.InCount(), 1); // the LF is waiting now
         QCOMPARE(QueryText("B"), QByteArray("B"));
     }
 
@@ -290,7 +240,7 @@ private Q_SLOTS:
         QCOMPARE(QueryInteger("ID"), 0);
         QCOMPARE(SendCommand(QStringLiteral("ST 0")), QByteArray());
         SendRawLine("x");
-        QCOMPARE(unit->received(), QByteArray());
+        QCOMPARE(f->unit.received(), QByteArray());
     }
 
     void failingLogWriteTurnsLoggingOff()
@@ -298,25 +248,22 @@ private Q_SLOTS:
         startLog();
         QList<bool> states;
         appState().LogFile.OnStateChanged = [&](bool on) { states << on; };
-        unit->onLine(";DC:ID?", "Acme\r");
-        unit->onLine(";DC:ST 0", "OK\r");
-        const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
-        QVERIFY(full >= 0);
-        QVERIFY(::dup2(full, appState().LogFile.Handle()) >= 0);
-        ::close(full);
+        f->unit.onLine(";DC:ID?", "Acme\r");
+        f->unit.onLine(";DC:ST 0", "OK\r");
+        QVERIFY(f->BreakLog());
 
         QCOMPARE(QueryText("ID"), QByteArray("Acme"));
         QVERIFY(!appState().LoggingEnabled);
         QCOMPARE(states, QList<bool>{false});
-        QCOMPARE(prompts->textsOf(ScriptedPrompts::Kind::Warning),
+        QCOMPARE(f->prompts.textsOf(ScriptedPrompts::Kind::Warning),
                  QStringList{QStringLiteral("Log file cannot be written to. Please run program "
                                             "from writable location. Logging will be disabled.")});
-        QVERIFY(!port->InUse());
+        QVERIFY(!f->port.InUse());
         QCOMPARE(appState().LastCommand, QStringLiteral(";DC:ID?"));
         // The transport goes on normally, and the box is not shown again.
         QCOMPARE(SendCommand(QStringLiteral("ST 0")), QByteArray("OK"));
-        QCOMPARE(prompts->shown().size(), 1);
-        QCOMPARE(echo.lines().size(), 2);
+        QCOMPARE(f->prompts.shown().size(), 1);
+        QCOMPARE(f->echo.lines().size(), 2);
     }
 };
 

@@ -494,6 +494,55 @@ private Q_SLOTS:
         QVERIFY(!port.InUse());
     }
 
+    void lateReplyIsLetInAndDropped_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<int>("then");
+        QTest::addColumn<bool>("waits");
+        QTest::newRow("after a timeout") << QByteArray("T") << 0 << true;
+        QTest::newRow("after a reply") << QByteArray("R") << 0 << false;
+        QTest::newRow("after a timeout and a re-open") << QByteArray("T") << 1 << true;
+        QTest::newRow("after a timeout and another port") << QByteArray("T") << 2 << false;
+    }
+    void lateReplyIsLetInAndDropped()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(int, then);
+        QFETCH(bool, waits);
+        PtyUnit unit(3);
+        PtyUnit other(4);
+        unit.onLine("T", PtyReply::After(52, "late\r")); // 2 ms after the deadline
+        unit.onLine("R", "here\r");
+        TKxComPort port;
+        port.SetPort(3);
+        port.SetEndOfResponse("\r");
+        port.SetResponseTime(50);
+        port.SetShowErrors(false);
+        port.Write(line + "\r\n");
+        QCOMPARE(port.Read().isEmpty(), line == "T");
+        if (then == 1)
+            QVERIFY(port.Open());
+        else if (then == 2)
+            port.SetPort(4);
+        QVERIFY(port.Opened());
+        QCOMPARE(port.LateReplyPossible(), waits);
+
+        QElapsedTimer clock;
+        clock.start();
+        port.DiscardLateReply();
+        const qint64 took = clock.elapsed();
+        QVERIFY(!port.LateReplyPossible());
+        if (waits) {
+            // The late reply came while the line was watched, and is gone.
+            QVERIFY(took >= TKxComPort::LateReplyQuietMs);
+            QVERIFY(took < TKxComPort::LateReplyMaxMs + 50);
+            QCOMPARE(port.InCount(), 0);
+            QCOMPARE(unit.received(), QByteArray("T\r\n"));
+        } else {
+            QVERIFY(took < TKxComPort::LateReplyQuietMs);
+        }
+    }
+
     void flushDiscardsWaitingBytes()
     {
         PtyUnit unit(3);

@@ -17,10 +17,11 @@
 namespace
 {
 
-qint64 NowMs()
+// Microseconds, so a reply scheduled "1 ms after" never goes out early.
+qint64 NowUs()
 {
     using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 } // namespace
@@ -156,12 +157,12 @@ void PtyUnit::schedule(const PtyReply& reply)
 {
     {
         std::lock_guard lock(mutex);
-        qint64 due = NowMs();
+        qint64 due = NowUs();
         for (const auto& piece : reply.pieces) {
-            due += piece.delayMs;
+            due += qint64(piece.delayMs) * 1000;
             const auto at =
                 std::upper_bound(pending.begin(), pending.end(), due,
-                                 [](qint64 d, const Pending& p) { return d < p.dueMs; });
+                                 [](qint64 d, const Pending& p) { return d < p.dueUs; });
             pending.insert(at, Pending{due, piece.bytes});
         }
     }
@@ -246,13 +247,15 @@ void PtyUnit::run()
                 outBuffer.clear();
                 changed.notify_all();
             }
-            const qint64 now = NowMs();
-            while (!pending.empty() && pending.front().dueMs <= now) {
+            const qint64 now = NowUs();
+            while (!pending.empty() && pending.front().dueUs <= now) {
                 outBuffer.append(pending.front().bytes);
                 pending.pop_front();
             }
             if (!pending.empty())
-                timeout = int(std::clamp<qint64>(pending.front().dueMs - now, 0, 100));
+                // Rounded up: the wake-up is never before the piece is due.
+                timeout =
+                    int(std::clamp<qint64>((pending.front().dueUs - now + 999) / 1000, 0, 100));
             wantOut = !outBuffer.isEmpty();
         }
 
@@ -291,8 +294,8 @@ void PtyUnit::run()
 
         std::lock_guard lock(mutex);
         // Answers due now go out in this pass, not after another poll.
-        const qint64 now = NowMs();
-        while (!pending.empty() && pending.front().dueMs <= now) {
+        const qint64 now = NowUs();
+        while (!pending.empty() && pending.front().dueUs <= now) {
             outBuffer.append(pending.front().bytes);
             pending.pop_front();
         }

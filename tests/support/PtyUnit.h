@@ -93,7 +93,7 @@ private:
     QList<QByteArray> rxLines;
     QList<std::shared_ptr<Rule>> rules;
     struct Pending {
-        qint64 dueMs;
+        qint64 dueUs; // steady clock
         QByteArray bytes;
     };
     std::deque<Pending> pending; // in due order
