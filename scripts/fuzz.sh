@@ -42,7 +42,7 @@ failed=0
 for t in "${targets[@]}"; do
   case $t in
     fuzz_commlog) max_len=1024 ;;
-    fuzz_spinedit) max_len=256 ;;
+    fuzz_spinedit) max_len=128 ;;
     *) max_len=512 ;;
   esac
   corpus="$scratch/$t"
