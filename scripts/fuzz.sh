@@ -50,6 +50,13 @@ for t in "${targets[@]}"; do
   if [ -d "fuzz/corpus/$t" ]; then
     cp fuzz/corpus/"$t"/* "$corpus"/ 2>/dev/null || true
   fi
+  asan=$ASAN_OPTIONS
+  if [ "$t" = fuzz_spinedit ]; then
+    # Qt's text shaping and glyph painting allocate and free large buffers in every
+    # step: a smaller quarantine (use after free is still caught within the last
+    # 8 MB freed) and shorter allocation stacks make the run about 1.5 times faster.
+    asan+=:quarantine_size_mb=8:malloc_context_size=5:max_malloc_fill_size=0
+  fi
   args=(-runs="$runs" -max_len="$max_len" -timeout=10 -rss_limit_mb=2048
         -print_final_stats=1 -artifact_prefix="$findings/$t-")
   # Absolute paths: fuzz_commlog runs in a scratch working directory.
@@ -57,7 +64,7 @@ for t in "${targets[@]}"; do
   log="$scratch/$t.log"
   start=$(date +%s)
   rc=0
-  "$build/bin/$t" "${args[@]}" "$corpus" >"$log" 2>&1 || rc=$?
+  ASAN_OPTIONS=$asan "$build/bin/$t" "${args[@]}" "$corpus" >"$log" 2>&1 || rc=$?
   if [ $rc -eq 0 ]; then
     done_runs=$(sed -n 's/^Done \([0-9]*\) runs.*/\1/p' "$log" | tail -1)
     printf '%-20s %10s runs  %4ss  ok\n' "$t" "${done_runs:-?}" "$(($(date +%s) - start))"
