@@ -18,8 +18,10 @@ if [ "${MERO_TEST_QUICK:-0}" = 1 ]; then
   exit 0
 fi
 
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMERO_SANITIZE=ON
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMERO_SANITIZE=ON \
+  -DMERO_BENCH=OFF
 cmake --build build-asan -j2
 ctest --test-dir build-asan --output-on-failure -j2 "$@"
 
-# fuzz smoke
+# Short fuzz smoke; scripts/fuzz.sh with a larger count for a long run.
+bash scripts/fuzz.sh 20000

@@ -109,7 +109,9 @@ QByteArray DecodeEndOfResponse(const QByteArray& text)
         if (!ok)
             return text;
     }
-    if (!digits.isEmpty())
+    // A "#" at the end with no code is a bad escape too, not an empty one: it
+    // would leave no end-of-response at all, so Read would stop waiting.
+    if (escape)
         convert();
     return ok ? raw : text;
 }

@@ -81,7 +81,14 @@ std::string formatFixed(double value, int decimals)
 {
     char buf[64];
     const int n = std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
-    std::string text(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
+    std::string text;
+    if (n >= static_cast<int>(sizeof buf)) {
+        // A large value needs more room than the buffer (1e300 has 301 digits).
+        text.resize(static_cast<std::size_t>(n));
+        std::snprintf(text.data(), text.size() + 1, "%.*f", decimals, value);
+    } else if (n > 0) {
+        text.assign(buf, static_cast<std::size_t>(n));
+    }
     if (!text.empty() && text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos)
         text.erase(0, 1);
     return text;

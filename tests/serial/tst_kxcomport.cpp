@@ -262,6 +262,9 @@ private Q_SLOTS:
         QTest::newRow("#13OK literal") << QByteArray("#13OK") << QByteArray("#13OK");
         QTest::newRow("## literal") << QByteArray("##") << QByteArray("##");
         QTest::newRow("#13x literal") << QByteArray("#13x") << QByteArray("#13x");
+        QTest::newRow("# alone literal") << QByteArray("#") << QByteArray("#");
+        QTest::newRow("OK# literal") << QByteArray("OK#") << QByteArray("OK#");
+        QTest::newRow("#13# literal") << QByteArray("#13#") << QByteArray("#13#");
         QTest::newRow("empty") << QByteArray() << QByteArray();
         QTest::newRow("#0") << QByteArray("#0") << QByteArray(1, '\0');
         QTest::newRow("#233 Latin-1") << QByteArray("#233") << QByteArray("\xe9");

@@ -1,6 +1,7 @@
 // Drives mero-sim over its pseudo-terminal with a plain client, as MERO would.
 
 #include "linereader.h"
+#include "numbers.h"
 #include "simfixture.h"
 
 #include <QDeadlineTimer>
@@ -85,6 +86,8 @@ private Q_SLOTS:
     void endlessLineKeepsMemoryBounded();
     void randomBytesNeverStopIt();
     void lineReaderIsBounded();
+    void numberTexts_data();
+    void numberTexts();
     void silentAndSilentAfter();
     void delayHoldsReplies();
     void dropEveryLosesLines();
@@ -622,6 +625,45 @@ void TestSim::lineReaderIsBounded()
     reader.feed("\nOK?\r", take);
     QCOMPARE(lines, (QByteArrayList{QByteArray(16, 'x'), "OK?"}));
     QCOMPARE(overlong, (QList<bool>{true, false}));
+}
+
+void TestSim::numberTexts_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<int>("decimals");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<double>("readBack");
+    QTest::newRow("two decimals") << 12.5 << 2 << QByteArray("12.50") << 12.5;
+    QTest::newRow("no -0") << -0.0001 << 3 << QByteArray("0.000") << 0.0;
+    QTest::newRow("negative") << -3.25 << 2 << QByteArray("-3.25") << -3.25;
+    // Longer than a line buffer: every digit is there and nothing past it is read.
+    QTest::newRow("1e100") << 1e100 << 0
+                           << QByteArray(
+                                  "1000000000000000015902891109759918046836080856394528138978"
+                                  "1327557747838772170381060813469985856815104")
+                           << 1e100;
+    QTest::newRow("-1e300 with decimals")
+        << -1e300 << 7
+        << QByteArray("-10000000000000000525047602552044202487044685811081591549158"
+                      "541155118024579889081957863713750804478640437044438328838781"
+                      "769425232353604305756447921847867069828483872009265758037378"
+                      "302337947880900593689532349707999450811190389676408800746527"
+                      "427801424945792587888200568428381156694721963868654594005401"
+                      "60.0000000")
+        << -1e300;
+}
+
+void TestSim::numberTexts()
+{
+    QFETCH(double, value);
+    QFETCH(int, decimals);
+    QFETCH(QByteArray, text);
+    QFETCH(double, readBack);
+    const std::string s = sim::formatFixed(value, decimals);
+    QCOMPARE(QByteArray::fromStdString(s), text);
+    const auto back = sim::parseNumber(s);
+    QVERIFY(back.has_value());
+    QCOMPARE(*back, readBack);
 }
 
 void TestSim::silentAndSilentAfter()

@@ -1,0 +1,135 @@
+// Identification replies: ParseIdentity, TextToInt32, TrimRight.
+//
+// Asserts: nothing is read outside the reply; every field is the piece of the
+// reply the parser describes (checked against a separate splitter); the serial
+// number is a 32-bit value read exactly, and a bad one keeps the old serial and
+// firmware; TextToInt32 agrees with a reference reader and reads back every
+// 32-bit value it is given as text.
+
+#include "FuzzCheck.h"
+#include "Identity.h"
+
+#include <QByteArray>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace
+{
+
+std::string_view RefTrimRight(std::string_view s)
+{
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= 32)
+        s.remove_suffix(1);
+    return s;
+}
+
+// Blanks, sign, digits, nothing else, 32-bit range.
+std::optional<std::int32_t> RefInt32(std::string_view s)
+{
+    std::size_t i = 0;
+    while (i < s.size() && s[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        negative = s[i++] == '-';
+    if (i == s.size())
+        return std::nullopt;
+    __int128 v = 0;
+    for (; i < s.size(); ++i) {
+        if (s[i] < '0' || s[i] > '9')
+            return std::nullopt;
+        v = v * 10 + (s[i] - '0');
+        if (v > (__int128(1) << 40))
+            return std::nullopt;
+    }
+    if (negative)
+        v = -v;
+    if (v < INT32_MIN || v > INT32_MAX)
+        return std::nullopt;
+    return static_cast<std::int32_t>(v);
+}
+
+QByteArray Bytes(std::string_view s)
+{
+    return QByteArray(s.data(), qsizetype(s.size()));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    // A copy of exactly the input, so ASan sees any read past it.
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+
+    // TextToInt32 against the reference; a refused text leaves the value alone.
+    {
+        std::int32_t value = 0x5A5A5A5A;
+        const bool ok = TextToInt32(QByteArrayView(data, qsizetype(size)), value);
+        const auto ref = RefInt32(input);
+        FUZZ_CHECK(ok == ref.has_value());
+        FUZZ_CHECK(ok ? value == *ref : value == 0x5A5A5A5A);
+    }
+
+    // Any 32-bit value written as text reads back unchanged.
+    if (size >= 4) {
+        std::int32_t v;
+        std::memcpy(&v, data, 4);
+        const std::string text = std::to_string(v);
+        std::int32_t back = 0;
+        FUZZ_CHECK(TextToInt32(QByteArrayView(text.data(), qsizetype(text.size())), back));
+        FUZZ_CHECK(back == v);
+    }
+
+    // TrimRight is a prefix without a trailing byte <= 32.
+    {
+        const QByteArrayView t = TrimRight(QByteArrayView(data, qsizetype(size)));
+        FUZZ_CHECK(std::string_view(t.data(), std::size_t(t.size())) == RefTrimRight(input));
+    }
+
+    // ParseIdentity over a record holding earlier values.
+    TIdentity before;
+    before.CompanyName = "OldCompany";
+    before.ModelName = "OldModel";
+    before.SerialNumber = 4711;
+    before.FirmwareVersion = "OldFirmware";
+    TIdentity id = before;
+    ParseIdentity(QByteArrayView(data, qsizetype(size)), id);
+
+    const std::string_view reply = RefTrimRight(input);
+    if (reply.size() < 11) {
+        FUZZ_CHECK(id == TIdentity{});
+        return 0;
+    }
+    // Split by hand: a field before each comma; a missing comma gives an empty
+    // field and the whole rest.
+    std::string_view rest = reply;
+    auto next = [&rest]() {
+        const std::size_t comma = rest.find(',');
+        if (comma == std::string_view::npos)
+            return std::string_view();
+        const std::string_view field = rest.substr(0, comma);
+        rest.remove_prefix(comma + 1);
+        return field;
+    };
+    const std::string_view company = next();
+    const std::string_view model = next();
+    const std::string_view serial = next();
+    FUZZ_CHECK(id.CompanyName == Bytes(RefTrimRight(company)));
+    FUZZ_CHECK(id.ModelName == Bytes(RefTrimRight(model)));
+    FUZZ_CHECK(!id.CompanyName.contains(',') && !id.ModelName.contains(','));
+    const auto number = RefInt32(RefTrimRight(serial));
+    if (number) {
+        FUZZ_CHECK(id.SerialNumber == *number);
+        FUZZ_CHECK(id.FirmwareVersion == Bytes(rest));
+    } else {
+        FUZZ_CHECK(id.SerialNumber == before.SerialNumber);
+        FUZZ_CHECK(id.FirmwareVersion == before.FirmwareVersion);
+    }
+    FUZZ_CHECK(IsAcceptedModel(id.ModelName) == (id.ModelName == "2740" || id.ModelName == "2640"));
+    return 0;
+}
