@@ -333,7 +333,9 @@ qsizetype TKxComPort::ReadWaiting(QByteArray& result, bool& endOfResponseSeen, b
         const qsizetype room = MaxReplyBytes - result.size();
         if (room > 0)
             result.append(chunk.first(std::min(room, got)));
-        if (endOfResponseSeen)
+        // One pass reads at most a reply's worth, so a device that never
+        // pauses cannot keep the caller from its deadline.
+        if (endOfResponseSeen || total >= MaxReplyBytes)
             break;
     }
     return total;
