@@ -9,6 +9,14 @@
 #include <functional>
 #include <unistd.h>
 
+// AddressSanitizer keeps freed blocks in a quarantine (256 MB by default), so in
+// that build resident memory says nothing about the program's own use.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool ResidentMemoryIsMeaningful = false;
+#else
+inline constexpr bool ResidentMemoryIsMeaningful = true;
+#endif
+
 // Resident memory of this process in KiB (from /proc/self/statm).
 inline qint64 ResidentKiB()
 {

@@ -149,8 +149,9 @@ void TestDrillBurst::tenThousandChanges()
 
     // The response list keeps its bounded history; memory stays in bounds.
     QVERIFY(f.Find<QTextEdit>("ResponseList")->document()->blockCount() <= 10000);
-    QVERIFY2(ResidentKiB() - residentBefore < 32 * 1024,
-             qPrintable(QString::number(ResidentKiB() - residentBefore)));
+    if (ResidentMemoryIsMeaningful)
+        QVERIFY2(ResidentKiB() - residentBefore < 32 * 1024,
+                 qPrintable(QString::number(ResidentKiB() - residentBefore)));
     QVERIFY(f.prompts.shown().isEmpty());
 }
 
