@@ -10,6 +10,7 @@
 
 #include "FuzzCheck.h"
 #include "NumberFormat.h"
+#include "NumberShape.h"
 #include "ValueFormat.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -27,11 +28,6 @@
 
 namespace
 {
-
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
 
 std::size_t SkipBlanks(std::string_view s)
 {
@@ -67,30 +63,7 @@ std::optional<std::int32_t> RefInt32(std::string_view s)
 // blanks [sign] (digits [. digits*] | . digits) [(e|E) [sign] digits]
 bool FloatShape(std::string_view s)
 {
-    std::size_t i = SkipBlanks(s);
-    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-        ++i;
-    std::size_t mantissa = 0;
-    while (i < s.size() && IsDigit(s[i]))
-        ++i, ++mantissa;
-    if (i < s.size() && s[i] == '.') {
-        ++i;
-        while (i < s.size() && IsDigit(s[i]))
-            ++i, ++mantissa;
-    }
-    if (mantissa == 0)
-        return false;
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-        ++i;
-        if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-            ++i;
-        std::size_t exp = 0;
-        while (i < s.size() && IsDigit(s[i]))
-            ++i, ++exp;
-        if (exp == 0)
-            return false;
-    }
-    return i == s.size();
+    return NumberShapeFrom(s, SkipBlanks(s), false);
 }
 
 // strtod in the "C" locale (the fuzzer never changes it).

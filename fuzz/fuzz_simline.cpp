@@ -9,6 +9,7 @@
 // accept exactly the plain decimal shapes, and written numbers read back.
 
 #include "FuzzCheck.h"
+#include "NumberShape.h"
 #include "linereader.h"
 #include "numbers.h"
 #include "unit.h"
@@ -66,40 +67,10 @@ bool Printable(std::string_view s)
     return true;
 }
 
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
 // [sign] digits [. digits] | [sign] . digits, then [(e|E) [sign] digits]
 bool NumberShape(std::string_view s, bool integer)
 {
-    std::size_t i = 0;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-        ++i;
-    std::size_t mantissa = 0;
-    while (i < s.size() && IsDigit(s[i]))
-        ++i, ++mantissa;
-    if (integer)
-        return mantissa > 0 && i == s.size();
-    if (i < s.size() && s[i] == '.') {
-        ++i;
-        while (i < s.size() && IsDigit(s[i]))
-            ++i, ++mantissa;
-    }
-    if (mantissa == 0)
-        return false;
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-        ++i;
-        if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-            ++i;
-        std::size_t exp = 0;
-        while (i < s.size() && IsDigit(s[i]))
-            ++i, ++exp;
-        if (exp == 0)
-            return false;
-    }
-    return i == s.size();
+    return NumberShapeFrom(s, 0, integer);
 }
 
 void CheckNumbers(std::string_view text, double value, int decimals)
