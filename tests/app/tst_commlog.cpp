@@ -2,6 +2,7 @@
 #include "AppState.h"
 #include "CommLog.h"
 #include "ScriptedPrompts.h"
+#include "TempWorkingDir.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -15,9 +16,8 @@ class TestCommLog : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<TTempWorkingDir> dir;
     std::unique_ptr<ScriptedPrompts> prompts;
-    QString oldCwd;
     QByteArray oldUser;
     bool hadUser = false;
 
@@ -39,7 +39,6 @@ class TestCommLog : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        oldCwd = QDir::currentPath();
         hadUser = qEnvironmentVariableIsSet("USERNAME");
         oldUser = qgetenv("USERNAME");
     }
@@ -53,14 +52,12 @@ private Q_SLOTS:
     void init()
     {
         appState().Reset();
-        dir = std::make_unique<QTemporaryDir>();
-        QDir::setCurrent(dir->path());
+        dir = std::make_unique<TTempWorkingDir>();
         prompts = std::make_unique<ScriptedPrompts>();
     }
     void cleanup()
     {
         appState().Reset();
-        QDir::setCurrent(oldCwd);
         prompts.reset();
         dir.reset();
     }

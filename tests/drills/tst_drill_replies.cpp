@@ -4,6 +4,7 @@
 // fails while a poll or a read-back runs.
 #include "../operator/OperatorFixture.h"
 #include "DrillSupport.h"
+#include "TempWorkingDir.h"
 
 #include "Communication.h"
 #include "LampWidget.h"
@@ -39,8 +40,7 @@ class TestDrillReplies : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir;
-    QString oldCwd;
+    std::unique_ptr<TTempWorkingDir> dir;
 
     QByteArray LogBytes() const
     {
@@ -55,17 +55,8 @@ class TestDrillReplies : public QObject
 
 private Q_SLOTS:
     void initTestCase() { PtyUnit::comDir(); }
-    void init()
-    {
-        oldCwd = QDir::currentPath();
-        dir = std::make_unique<QTemporaryDir>();
-        QDir::setCurrent(dir->path());
-    }
-    void cleanup()
-    {
-        QDir::setCurrent(oldCwd);
-        dir.reset();
-    }
+    void init() { dir = std::make_unique<TTempWorkingDir>(); }
+    void cleanup() { dir.reset(); }
 
     void megabyteWithoutCrDuringPoll();
     void nulAndEightBitReplies();

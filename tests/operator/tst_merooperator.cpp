@@ -1,6 +1,7 @@
 // About and the production settings, the command terminal and the logging
 // menu, driven through real key events and menu actions on the window.
 #include "OperatorFixture.h"
+#include "TempWorkingDir.h"
 
 #include "MEROApplication.h"
 #include "plussped.h"
@@ -33,8 +34,7 @@ class TestMeroOperator : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir;
-    QString oldCwd;
+    std::unique_ptr<TTempWorkingDir> dir;
 
     QStringList LogLines() const
     {
@@ -47,17 +47,8 @@ class TestMeroOperator : public QObject
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        oldCwd = QDir::currentPath();
-        dir = std::make_unique<QTemporaryDir>();
-        QDir::setCurrent(dir->path());
-    }
-    void cleanup()
-    {
-        QDir::setCurrent(oldCwd);
-        dir.reset();
-    }
+    void init() { dir = std::make_unique<TTempWorkingDir>(); }
+    void cleanup() { dir.reset(); }
 
     void about_data();
     void about();
