@@ -4,6 +4,8 @@
 // it checks so that both cannot share a mistake.
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string_view>
 
 inline bool IsDigit(char c)
@@ -40,4 +42,27 @@ inline bool NumberShapeFrom(std::string_view s, std::size_t i, bool integer)
             return false;
     }
     return i == s.size();
+}
+
+// From s[i] to the end: [sign] digits and nothing else, inside the 32-bit range.
+inline std::optional<std::int32_t> ReferenceInt32From(std::string_view s, std::size_t i)
+{
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        negative = s[i++] == '-';
+    if (i == s.size())
+        return std::nullopt;
+    __int128 v = 0;
+    for (; i < s.size(); ++i) {
+        if (!IsDigit(s[i]))
+            return std::nullopt;
+        v = v * 10 + (s[i] - '0');
+        if (v > (__int128(1) << 40))
+            return std::nullopt;
+    }
+    if (negative)
+        v = -v;
+    if (v < INT32_MIN || v > INT32_MAX)
+        return std::nullopt;
+    return static_cast<std::int32_t>(v);
 }

@@ -8,6 +8,7 @@
 
 #include "FuzzCheck.h"
 #include "Identity.h"
+#include "NumberShape.h"
 
 #include <QByteArray>
 
@@ -34,24 +35,7 @@ std::optional<std::int32_t> RefInt32(std::string_view s)
     std::size_t i = 0;
     while (i < s.size() && s[i] == ' ')
         ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-        negative = s[i++] == '-';
-    if (i == s.size())
-        return std::nullopt;
-    __int128 v = 0;
-    for (; i < s.size(); ++i) {
-        if (s[i] < '0' || s[i] > '9')
-            return std::nullopt;
-        v = v * 10 + (s[i] - '0');
-        if (v > (__int128(1) << 40))
-            return std::nullopt;
-    }
-    if (negative)
-        v = -v;
-    if (v < INT32_MIN || v > INT32_MAX)
-        return std::nullopt;
-    return static_cast<std::int32_t>(v);
+    return ReferenceInt32From(s, i);
 }
 
 QByteArray Bytes(std::string_view s)

@@ -39,25 +39,7 @@ std::size_t SkipBlanks(std::string_view s)
 
 std::optional<std::int32_t> RefInt32(std::string_view s)
 {
-    std::size_t i = SkipBlanks(s);
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-        negative = s[i++] == '-';
-    if (i == s.size())
-        return std::nullopt;
-    __int128 v = 0;
-    for (; i < s.size(); ++i) {
-        if (!IsDigit(s[i]))
-            return std::nullopt;
-        v = v * 10 + (s[i] - '0');
-        if (v > (__int128(1) << 40))
-            return std::nullopt;
-    }
-    if (negative)
-        v = -v;
-    if (v < INT32_MIN || v > INT32_MAX)
-        return std::nullopt;
-    return static_cast<std::int32_t>(v);
+    return ReferenceInt32From(s, SkipBlanks(s));
 }
 
 // blanks [sign] (digits [. digits*] | . digits) [(e|E) [sign] digits]
