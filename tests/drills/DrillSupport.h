@@ -59,11 +59,46 @@ inline qint64 RunQueueWaitNs()
 }
 
 // A reply that came 1 ms after its deadline can still be read in the wait's
-// last pass when this thread was kept off the processor past the deadline (a
-// loaded machine). Only then may it count as in time.
+// last pass when this thread ran late at the deadline: kept off the processor
+// (seen in its run-queue wait) or its whole machine paused by the host (seen
+// nowhere). A wait that honoured a later deadline takes the late reply every
+// time, so a drill counts its rounds and wants most of them to time out.
 constexpr qint64 kLateThreadNs = 200 * 1000;
 inline bool ThreadWasHeldUp(qint64 runQueueWaitBefore)
 {
     const qint64 now = RunQueueWaitNs();
     return now < 0 || runQueueWaitBefore < 0 || now - runQueueWaitBefore >= kLateThreadNs;
 }
+
+class LateReplyTally
+{
+public:
+    // Call right before the exchange whose reply comes late.
+    void begin() { FWaitBefore = RunQueueWaitNs(); }
+    // Call after it, with whether the late reply was taken as its answer.
+    void end(bool taken)
+    {
+        ++FRounds;
+        if (!taken)
+            return;
+        ++FTaken;
+        if (!ThreadWasHeldUp(FWaitBefore))
+            ++FUnexplained;
+    }
+    int taken() const { return FTaken; }
+    // Late replies taken without a held-up thread are rare hiccups, never
+    // the rule.
+    bool deadlineHonoured() const { return FUnexplained * 2 < FRounds; }
+    QByteArray summary() const
+    {
+        return QByteArray::number(FTaken) + " of " + QByteArray::number(FRounds) +
+               " late replies taken, " + QByteArray::number(FUnexplained) +
+               " without a held-up thread";
+    }
+
+private:
+    qint64 FWaitBefore = -1;
+    int FRounds = 0;
+    int FTaken = 0;
+    int FUnexplained = 0;
+};
