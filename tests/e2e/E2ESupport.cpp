@@ -32,6 +32,13 @@ QString MissingTool()
     return {};
 }
 
+QString NotReady()
+{
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        return {};
+    return QStringLiteral("no private X server (%1 missing?)").arg(MissingTool());
+}
+
 bool XServer::Start()
 {
     int fds[2];

@@ -25,6 +25,10 @@ QString Bin(const QString& name);
 // The first of Xvfb, xdotool, import and xprop that is not installed, or empty.
 QString MissingTool();
 
+// Why this test program cannot drive the real programs (no private X server),
+// or empty when it can.
+QString NotReady();
+
 // Xvfb on a free display, started with -noreset so that keys held with
 // `xdotool keydown` stay held while clients come and go. Start() uses plain
 // fork/exec, so it works before a QCoreApplication exists; the server is

@@ -54,9 +54,8 @@ class TestE2EMainWindow : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        if (QGuiApplication::platformName() != QLatin1String("xcb"))
-            QSKIP(qPrintable(
-                QStringLiteral("no private X server (%1 missing?)").arg(e2e::MissingTool())));
+        if (const QString why = e2e::NotReady(); !why.isEmpty())
+            QSKIP(qPrintable(why));
         QVERIFY(QFile::exists(e2e::Bin("mero")) && QFile::exists(e2e::Bin("mero-sim")));
         QVERIFY(dir.isValid());
     }
