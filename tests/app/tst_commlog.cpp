@@ -1,6 +1,7 @@
 // The communication log file: name, header, line ends, life cycle, failures.
 #include "AppState.h"
 #include "CommLog.h"
+#include "SavedEnvironment.h"
 #include "ScriptedPrompts.h"
 #include "TempWorkingDir.h"
 
@@ -18,8 +19,7 @@ class TestCommLog : public QObject
 
     std::unique_ptr<TTempWorkingDir> dir;
     std::unique_ptr<ScriptedPrompts> prompts;
-    QByteArray oldUser;
-    bool hadUser = false;
+    TSavedEnvironment user{"USERNAME"};
 
     QByteArray fileBytes(const QString& name)
     {
@@ -37,18 +37,6 @@ class TestCommLog : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        hadUser = qEnvironmentVariableIsSet("USERNAME");
-        oldUser = qgetenv("USERNAME");
-    }
-    void cleanupTestCase()
-    {
-        if (hadUser)
-            qputenv("USERNAME", oldUser);
-        else
-            qunsetenv("USERNAME");
-    }
     void init()
     {
         appState().Reset();

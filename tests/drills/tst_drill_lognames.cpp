@@ -5,6 +5,7 @@
 #include "../app/WindowFixture.h"
 
 #include "CommLog.h"
+#include "SavedEnvironment.h"
 #include "ScriptedPrompts.h"
 
 #include <QAction>
@@ -54,22 +55,9 @@ class TestDrillLogNames : public QObject
 {
     Q_OBJECT
 
-    QByteArray oldUser;
-    bool hadUser = false;
+    TSavedEnvironment user{"USERNAME"};
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        hadUser = qEnvironmentVariableIsSet("USERNAME");
-        oldUser = qgetenv("USERNAME");
-    }
-    void cleanupTestCase()
-    {
-        if (hadUser)
-            qputenv("USERNAME", oldUser);
-        else
-            qunsetenv("USERNAME");
-    }
 
     void userNameInLogFileName_data()
     {
