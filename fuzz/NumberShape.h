@@ -44,6 +44,27 @@ inline bool NumberShapeFrom(std::string_view s, std::size_t i, bool integer)
     return i == s.size();
 }
 
+// The output of a fixed format: "-"? digits{intDigits,} ("." digits{decimals})?
+// Give it a QString as Latin-1: anything else becomes "?", which no shape accepts.
+inline bool FixedShape(std::string_view s, int intDigits, int decimals)
+{
+    std::size_t i = !s.empty() && s[0] == '-' ? 1 : 0;
+    int whole = 0;
+    while (i < s.size() && IsDigit(s[i]))
+        ++i, ++whole;
+    if (whole < intDigits)
+        return false;
+    if (decimals == 0)
+        return i == s.size();
+    if (i >= s.size() || s[i] != '.')
+        return false;
+    ++i;
+    int frac = 0;
+    while (i < s.size() && IsDigit(s[i]))
+        ++i, ++frac;
+    return i == s.size() && frac == decimals;
+}
+
 // From s[i] to the end: [sign] digits and nothing else, inside the 32-bit range.
 inline std::optional<std::int32_t> ReferenceInt32From(std::string_view s, std::size_t i)
 {
