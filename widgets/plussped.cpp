@@ -1,6 +1,7 @@
 #include "plussped.h"
 
 #include "meroerror.h"
+#include "plusspedaccessible.h"
 #include "spinarrowbutton.h"
 #include "spinnumbers.h"
 
@@ -70,6 +71,7 @@ TPlusSpinEdit::TPlusSpinEdit(QWidget* parent) : QWidget(parent)
     fConstructed = true;
     FontChanged();
     resize(8 * std::abs(QFontInfo(font()).pixelSize()), AutoHeight());
+    PlusSpinEditAccessibility::Attach(this);
 }
 
 TPlusSpinEdit::~TPlusSpinEdit() = default;

@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "accessibleevents.h"
+
+#include <QAccessible>
+
+namespace
+{
+AccessibleEvents::Sink& CurrentSink()
+{
+    static AccessibleEvents::Sink sink;
+    return sink;
+}
+} // namespace
+
+namespace AccessibleEvents
+{
+
+void Send(QAccessibleEvent& event)
+{
+    if (const Sink& sink = CurrentSink())
+        sink(&event);
+    else
+        QAccessible::updateAccessibility(&event);
+}
+
+Sink Install(Sink sink)
+{
+    Sink previous = std::move(CurrentSink());
+    CurrentSink() = std::move(sink);
+    return previous;
+}
+
+} // namespace AccessibleEvents
