@@ -4,6 +4,7 @@
 #include "MEROMain.h"
 #include "ui_MEROMain.h"
 
+#include <QPalette>
 #include <QTabBar>
 
 void SetUpAccessibility(TMERO_App& window)
@@ -19,6 +20,13 @@ void SetUpAccessibility(TMERO_App& window)
     ui.ResponseList->setTextInteractionFlags(Qt::TextSelectableByMouse |
                                              Qt::TextSelectableByKeyboard);
     ui.ResponseList->setTabChangesFocus(true);
+    // The echo writes black and green lines: they keep their light page under any palette.
+    QPalette page = ui.ResponseList->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        page.setColor(group, QPalette::Base, Qt::white);
+        page.setColor(group, QPalette::Text, Qt::black);
+    }
+    ui.ResponseList->setPalette(page);
 
     // Tab: the left column, the page's controls top to bottom (a hidden page's are skipped),
     // the terminal, then the production column once it is shown. Chained from the tab bar:
