@@ -38,17 +38,13 @@ QAccessibleInterface* Factory(const QString& className, QObject* object)
 
 void Attach(TLamp* lamp)
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(&Factory);
-        return true;
-    }();
-    Q_UNUSED(installed);
+    // Qt keeps one entry per factory however often it is installed.
+    QAccessible::installFactory(&Factory);
 
     QObject::connect(lamp, &TLamp::litChanged, lamp, [lamp] {
         QAccessible::State changed;
         changed.checked = true;
-        QAccessibleStateChangeEvent state(lamp, changed);
-        AccessibleEvents::Send(state);
+        AccessibleEvents::SendStateChange(lamp, changed);
         QAccessibleEvent description(lamp, QAccessible::DescriptionChanged);
         AccessibleEvents::Send(description);
     });

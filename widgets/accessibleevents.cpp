@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "accessibleevents.h"
 
-#include <QAccessible>
-
 namespace
 {
 AccessibleEvents::Sink& CurrentSink()
@@ -28,6 +26,12 @@ Sink Install(Sink sink)
     Sink previous = std::move(CurrentSink());
     CurrentSink() = std::move(sink);
     return previous;
+}
+
+void SendStateChange(QObject* object, QAccessible::State changed)
+{
+    QAccessibleStateChangeEvent event(object, changed);
+    Send(event);
 }
 
 } // namespace AccessibleEvents

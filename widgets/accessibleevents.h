@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <functional>
+#include <QAccessible>
 
-class QAccessibleEvent;
+#include <functional>
 
 // The one way MERO's own widgets announce a change to assistive technology. By default an
 // event goes to QAccessible::updateAccessibility, which drops it while no client listens;
@@ -15,4 +15,7 @@ using Sink = std::function<void(QAccessibleEvent*)>;
 void Send(QAccessibleEvent& event);
 // Replaces the sink (an empty one restores the default); returns the previous one.
 Sink Install(Sink sink);
+
+// A state-changed event for the states set in `changed`.
+void SendStateChange(QObject* object, QAccessible::State changed);
 } // namespace AccessibleEvents

@@ -191,11 +191,8 @@ QAccessibleInterface* Factory(const QString& className, QObject* object)
 
 void Attach(TPlusSpinEdit* spin)
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(&Factory);
-        return true;
-    }();
-    Q_UNUSED(installed);
+    // Qt keeps one entry per factory however often it is installed.
+    QAccessible::installFactory(&Factory);
 
     QObject::connect(spin, &TPlusSpinEdit::ValueChanged, spin, [spin](double value) {
         QAccessibleValueChangeEvent event(spin, value);
@@ -204,8 +201,7 @@ void Attach(TPlusSpinEdit* spin)
     QObject::connect(spin, &TPlusSpinEdit::EnabledChanged, spin, [spin] {
         QAccessible::State changed;
         changed.disabled = true;
-        QAccessibleStateChangeEvent event(spin, changed);
-        AccessibleEvents::Send(event);
+        AccessibleEvents::SendStateChange(spin, changed);
     });
 }
 
