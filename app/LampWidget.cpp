@@ -1,8 +1,13 @@
 #include "LampWidget.h"
 
+#include "LampAccessible.h"
+
 #include <QPainter>
 
-TLamp::TLamp(QWidget* parent) : QWidget(parent) {}
+TLamp::TLamp(QWidget* parent) : QWidget(parent)
+{
+    LampAccessibility::Attach(this);
+}
 
 void TLamp::setLit(bool lit)
 {

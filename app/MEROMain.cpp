@@ -6,6 +6,7 @@
 #include "Communication.h"
 #include "CompactTabStyle.h"
 #include "KxComPort.h"
+#include "MEROAccessibility.h"
 #include "PumpLink.h"
 #include "ResponseListEcho.h"
 #include "mvVersionInfo.h"
@@ -73,6 +74,7 @@ TMERO_App::TMERO_App(QWidget* parent)
     appState().LogFile.OnStateChanged = [this](bool on) { ui->EnableLoggingMenu->setChecked(on); };
 
     ConnectHandlers();
+    SetUpAccessibility(*this);
 
     ui->CentralArea->installEventFilter(this);
     FOuterSize = size();

@@ -1,6 +1,7 @@
 #include "plussped.h"
 
 #include "meroerror.h"
+#include "plusspedaccessible.h"
 #include "spinarrowbutton.h"
 #include "spinnumbers.h"
 
@@ -70,6 +71,7 @@ TPlusSpinEdit::TPlusSpinEdit(QWidget* parent) : QWidget(parent)
     fConstructed = true;
     FontChanged();
     resize(8 * std::abs(QFontInfo(font()).pixelSize()), AutoHeight());
+    PlusSpinEditAccessibility::Attach(this);
 }
 
 TPlusSpinEdit::~TPlusSpinEdit() = default;
@@ -490,7 +492,8 @@ QPixmap TPlusSpinEdit::MakeGlyph(int s, bool up) const
     QPixmap pm(s + 1, s / 2 + 2);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
-    const QColor c = fEnabled ? QColor(Qt::black) : GrayText;
+    // Black on the standard palette; the palette's button text keeps it visible on a dark one.
+    const QColor c = fEnabled ? palette().color(QPalette::ButtonText) : GrayText;
     p.setPen(QPen(c, 0));
     p.setBrush(c);
     QPolygon tri;
@@ -580,8 +583,11 @@ void TPlusSpinEdit::paintEvent(QPaintEvent*)
         UpdateFocusDigit();
     QPainter p(this);
     const int b = Border();
+    // Frame, caret and underline in the text colour: black on the standard palette, and
+    // still visible on a dark one.
+    const QColor ink = palette().color(QPalette::Text);
     if (b != 0) {
-        p.setPen(Qt::black);
+        p.setPen(ink);
         p.drawRect(0, 0, width() - 1, height() - 1);
     }
     // The text area: everything left of the arrow buttons, in client coordinates.
@@ -609,9 +615,9 @@ void TPlusSpinEdit::paintEvent(QPaintEvent*)
         }
         // The caret: 2 pixels high under the selected cell, hidden during a spin.
         if (CaretVisible())
-            p.fillRect(QRect(r.left, r.bottom, r.right - r.left, 2), Qt::black);
+            p.fillRect(QRect(r.left, r.bottom, r.right - r.left, 2), ink);
     } else if (inText) {
-        p.setPen(Qt::black);
+        p.setPen(ink);
         p.drawLine(r.left, r.bottom, r.right - 1, r.bottom);
     }
 }
@@ -636,6 +642,8 @@ void TPlusSpinEdit::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
     if (event->type() == QEvent::FontChange && fConstructed)
         FontChanged();
+    else if (event->type() == QEvent::PaletteChange && fConstructed)
+        ArrangeButtons(); // the glyphs follow the palette
 }
 
 // ---- input ------------------------------------------------------------------------------

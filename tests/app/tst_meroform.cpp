@@ -422,9 +422,10 @@ void TestMeroForm::menu()
     QCOMPARE(m_window->menuBar(), bar);
     const QList<QAction*> top = bar->actions();
     QCOMPARE(top.size(), 2);
-    QCOMPARE(top[0]->text(), QStringLiteral("File"));
+    // Captions read "File" and "Help"; Alt+F and Alt+H open them.
+    QCOMPARE(top[0]->text(), QStringLiteral("&File"));
     QCOMPARE(top[0]->menu()->objectName(), QStringLiteral("File1"));
-    QCOMPARE(top[1]->text(), QStringLiteral("Help"));
+    QCOMPARE(top[1]->text(), QStringLiteral("&Help"));
     QCOMPARE(top[1]->menu()->objectName(), QStringLiteral("Help1"));
 
     const QList<QAction*> file = top[0]->menu()->actions();
