@@ -25,6 +25,9 @@ import tempfile
 import time
 
 SKIP = 77
+# In CI everything is installed by scripts/setup.sh: a missing piece is a failure there.
+if os.environ.get("CI"):
+    SKIP = 1
 LAUNCHERS = ["/usr/libexec/at-spi-bus-launcher", "/usr/lib/at-spi2-core/at-spi-bus-launcher"]
 DBL_MAX = sys.float_info.max
 
