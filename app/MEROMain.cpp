@@ -6,6 +6,7 @@
 #include "Communication.h"
 #include "CompactTabStyle.h"
 #include "KxComPort.h"
+#include "MeasureSession.h"
 #include "PumpLink.h"
 #include "ResponseListEcho.h"
 #include "mvVersionInfo.h"
@@ -30,7 +31,8 @@ constexpr int kResponseListLines = 10000;
 TMERO_App::TMERO_App(QWidget* parent)
     : QMainWindow(parent), ui(new Ui::TMERO_App), ComPort(new TKxComPort(this)),
       VersionInfo(new TmvVersionInfo(this)), StatusTimer(new QTimer(this)),
-      TaskTimer(new QTimer(this)), FExitRetry(new QTimer(this))
+      TaskTimer(new QTimer(this)), Measurements(new TMeasureSession(this)),
+      FExitRetry(new QTimer(this))
 {
     ui->setupUi(this);
     ApplyFonts();
@@ -70,6 +72,7 @@ TMERO_App::TMERO_App(QWidget* parent)
     StartNewInstance = [] { QProcess::startDetached(QCoreApplication::applicationFilePath(), {}); };
 
     BindCommunication({ComPort, FEcho.get(), nullptr});
+    StartMeasurements();
     appState().LogFile.OnStateChanged = [this](bool on) { ui->EnableLoggingMenu->setChecked(on); };
 
     ConnectHandlers();
@@ -97,6 +100,7 @@ void TMERO_App::ConnectHandlers()
     onTrigger(ui->Initialize1, &TMERO_App::Initialize1Click);
     onTrigger(ui->EnableLoggingMenu, &TMERO_App::EnableLoggingMenuClick);
     onTrigger(ui->About1, &TMERO_App::About1Click);
+    onTrigger(ui->Measurements1, &TMERO_App::MeasurementsClick);
 
     connect(StatusTimer, &QTimer::timeout, this, [this] { StatusTimerTimer(StatusTimer); });
     connect(TaskTimer, &QTimer::timeout, this, [this] { TaskTimerTimer(TaskTimer); });

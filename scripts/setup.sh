@@ -9,6 +9,8 @@ packages=(
   xvfb xdotool x11-utils imagemagick
   clang libclang-rt-14-dev clang-format
   python3 python3-serial
+  # the measurements window (Qt Charts needs the OpenGL CMake files to configure)
+  qt6-charts-dev libqt6opengl6-dev
 )
 
 missing=()
