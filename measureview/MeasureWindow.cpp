@@ -74,16 +74,16 @@ TMeasureWindow::TMeasureWindow(TMeasureSession& session, QWidget* parent)
     }
     fSpans->button(fSpan)->setChecked(true);
     connect(fSpans, &QButtonGroup::idClicked, this, [this](int id) { SetSpan(TSpan(id)); });
-    fFollow = new QPushButton(QStringLiteral("Follow Newest"), this);
+    fFollow = new QPushButton(QStringLiteral("&Follow Newest"), this);
     fFollow->setToolTip(QStringLiteral("Show the newest samples again (scrolling or zooming "
                                        "stops following)"));
     connect(fFollow, &QPushButton::clicked, this, &TMeasureWindow::Follow);
     tools->addSpacing(8);
     tools->addWidget(fFollow);
     tools->addStretch(1);
-    fRecord = new QPushButton(QStringLiteral("Record…"), this);
+    fRecord = new QPushButton(QStringLiteral("&Record…"), this);
     connect(fRecord, &QPushButton::clicked, this, &TMeasureWindow::RecordClick);
-    fExportButton = new QPushButton(QStringLiteral("Export…"), this);
+    fExportButton = new QPushButton(QStringLiteral("&Export…"), this);
     fExportButton->setToolTip(QStringLiteral("Write every sample and event of this session to a "
                                              "CSV file"));
     connect(fExportButton, &QPushButton::clicked, this, &TMeasureWindow::ExportClick);
@@ -320,12 +320,12 @@ void TMeasureWindow::ShowReadOut(qint64 ms)
 void TMeasureWindow::ShowRecordState()
 {
     if (fSession.Recording()) {
-        fRecord->setText(QStringLiteral("Stop Recording"));
+        fRecord->setText(QStringLiteral("&Stop Recording"));
         fRecordState->setText(
             QStringLiteral("Recording to ") + QDir::toNativeSeparators(fSession.RecordingPath()) +
             QStringLiteral("  (") + SizeText(fSession.RecordingSize()) + QLatin1Char(')'));
     } else {
-        fRecord->setText(QStringLiteral("Record…"));
+        fRecord->setText(QStringLiteral("&Record…"));
         if (!fExport)
             fRecordState->setText(QStringLiteral("Not recording"));
     }

@@ -236,14 +236,14 @@ private Q_SLOTS:
         };
         m->RecordClick();
         QVERIFY(w->Measurements->Recording());
-        QCOMPARE(m->RecordButton()->text(), QStringLiteral("Stop Recording"));
+        QCOMPARE(m->RecordButton()->text(), QStringLiteral("&Stop Recording"));
         Poll(BasicUnitReplies());
         QVERIFY(m->RecordState()->text().contains(path));
         QVERIFY(m->RecordState()->text().contains(QString::number(QFile(path).size()) +
                                                   QStringLiteral(" bytes")));
         m->RecordClick();
         QVERIFY(!w->Measurements->Recording());
-        QCOMPARE(m->RecordButton()->text(), QStringLiteral("Record…"));
+        QCOMPARE(m->RecordButton()->text(), QStringLiteral("&Record…"));
         QCOMPARE(m->RecordState()->text(), QStringLiteral("Not recording"));
 
         // A file that cannot be taken: the message, nothing recorded.
