@@ -16,16 +16,18 @@ bool TCsvExport::Start(const QString& path, const TSampleStore& store, qint64 st
                        QString* error)
 {
     fTimer.stop();
-    fSamples.assign(store.Archive().begin(), store.Archive().end());
-    fSamples.insert(fSamples.end(), store.Full().begin(), store.Full().end());
-    fEvents.assign(store.Events().begin(), store.Events().end());
-    fNextSample = fNextEvent = 0;
+    constexpr qint64 kBefore = std::numeric_limits<qint64>::min();
+    fStore = &store;
+    fSampleCursor = fEventCursor = kBefore;
+    fSampleEnd = store.Empty() ? kBefore : store.LastMs();
+    fEventEnd = store.Events().empty() ? kBefore : store.Events().back().Ms;
     fStartMs = startMs;
+    fTotal = store.Count() + int(store.Events().size());
+    fDone = 0;
     QString why;
     if (!fFile.Open(path, &why) || !fFile.WriteLine(Csv::Header(), &why)) {
         fFile.Close();
-        fSamples.clear();
-        fEvents.clear();
+        fStore = nullptr;
         if (error)
             *error = why;
         return false;
@@ -42,23 +44,35 @@ void TCsvExport::Finish()
 
 bool TCsvExport::Slice(int budgetMs)
 {
-    if (!fFile.IsOpen())
+    if (!fFile.IsOpen() || !fStore)
         return false;
     QElapsedTimer clock;
     clock.start();
     int lines = 0;
-    while (fNextSample < fSamples.size() || fNextEvent < fEvents.size()) {
+    for (;;) {
+        const TMeasureSample* s = fStore->FirstAfter(fSampleCursor);
+        const TJournalEvent* e = fStore->FirstEventAfter(fEventCursor);
+        if (s && s->Ms > fSampleEnd)
+            s = nullptr;
+        if (e && e->Ms > fEventEnd)
+            e = nullptr;
+        if (!s && !e)
+            break;
         // An event at the same time as a sample follows it.
-        const bool sampleFirst =
-            fNextEvent >= fEvents.size() ||
-            (fNextSample < fSamples.size() && fSamples[fNextSample].Ms <= fEvents[fNextEvent].Ms);
-        const QByteArray line = sampleFirst ? Csv::SampleLine(fSamples[fNextSample++], fStartMs)
-                                            : Csv::EventLine(fEvents[fNextEvent++], fStartMs);
+        QByteArray line;
+        if (s && (!e || s->Ms <= e->Ms)) {
+            line = Csv::SampleLine(*s, fStartMs);
+            fSampleCursor = s->Ms;
+        } else {
+            line = Csv::EventLine(*e, fStartMs);
+            fEventCursor = e->Ms;
+        }
         QString why;
         if (!fFile.WriteLine(line, &why)) {
             End(false, why + QStringLiteral(" The export has stopped."));
             return false;
         }
+        ++fDone;
         // The clock is read every few lines only; a line costs microseconds.
         if (++lines % 64 == 0 && clock.elapsed() >= budgetMs) {
             Q_EMIT Progress(Done(), Total());
@@ -72,10 +86,8 @@ bool TCsvExport::Slice(int budgetMs)
 void TCsvExport::End(bool ok, const QString& message)
 {
     fTimer.stop();
-    const int total = Total();
     fFile.Close();
-    fSamples.clear();
-    fEvents.clear();
-    Q_EMIT Progress(total, total);
+    fStore = nullptr;
+    Q_EMIT Progress(Done(), Total());
     Q_EMIT Finished(ok, message);
 }

@@ -7,15 +7,17 @@
 #include <QObject>
 #include <QTimer>
 
-#include <vector>
+#include <limits>
 
 class TSampleStore;
 
 // Writes everything a store holds (thinned archive, full samples and events,
 // merged by time) to a CSV file, a slice at a time from the event loop so a
 // long session never holds up a status poll or a queued command: each slice
-// stops after SliceBudgetMs. The store is copied when the export starts;
-// what arrives later is not part of it. Finished(ok, message) ends it.
+// stops after SliceBudgetMs. The export walks the store by time (nothing is
+// copied), up to the newest sample and event at its start; what arrives
+// later is not part of it. The store must outlive the export.
+// Finished(ok, message) ends it.
 class TCsvExport : public QObject
 {
     Q_OBJECT
@@ -28,8 +30,8 @@ public:
     // False (with the message) when the file cannot be created.
     bool Start(const QString& path, const TSampleStore& store, qint64 startMs, QString* error);
     bool Running() const { return fTimer.isActive(); }
-    int Total() const { return int(fSamples.size() + fEvents.size()); }
-    int Done() const { return int(fNextSample + fNextEvent); }
+    int Total() const { return fTotal; }
+    int Done() const { return fDone; }
     QString Path() const { return fFile.Path(); }
     // Writes everything left at once (tests).
     void Finish();
@@ -45,9 +47,12 @@ private:
 
     QTimer fTimer;
     TCsvFile fFile;
-    std::vector<TMeasureSample> fSamples;
-    std::vector<TJournalEvent> fEvents;
-    size_t fNextSample = 0;
-    size_t fNextEvent = 0;
+    const TSampleStore* fStore = nullptr;
+    qint64 fSampleCursor = 0; // time of the last sample written
+    qint64 fEventCursor = 0;
+    qint64 fSampleEnd = 0; // newest at the start
+    qint64 fEventEnd = 0;
     qint64 fStartMs = 0;
+    int fTotal = 0;
+    int fDone = 0;
 };

@@ -91,15 +91,22 @@ void TSampleStore::ToArchive(const TMeasureSample& sample)
     fStep *= 2;
 }
 
-void TSampleStore::ForEach(qint64 fromMs, qint64 toMs,
-                           const std::function<void(const TMeasureSample&)>& visit) const
+const TMeasureSample* TSampleStore::FirstAfter(qint64 ms) const
 {
-    auto byTime = [](const TMeasureSample& s, qint64 ms) { return s.Ms < ms; };
     for (const auto* part : {&fArchive, &fFull}) {
-        auto it = std::lower_bound(part->begin(), part->end(), fromMs, byTime);
-        for (; it != part->end() && it->Ms <= toMs; ++it)
-            visit(*it);
+        auto it = std::upper_bound(part->begin(), part->end(), ms,
+                                   [](qint64 t, const TMeasureSample& s) { return t < s.Ms; });
+        if (it != part->end())
+            return &*it;
     }
+    return nullptr;
+}
+
+const TJournalEvent* TSampleStore::FirstEventAfter(qint64 ms) const
+{
+    auto it = std::upper_bound(fEvents.begin(), fEvents.end(), ms,
+                               [](qint64 t, const TJournalEvent& e) { return t < e.Ms; });
+    return it == fEvents.end() ? nullptr : &*it;
 }
 
 const TMeasureSample* TSampleStore::Nearest(qint64 ms) const

@@ -3,8 +3,8 @@
 
 #include "MeasureSample.h"
 
+#include <algorithm>
 #include <deque>
-#include <functional>
 
 // The samples and journal events of this session, bounded in memory.
 //
@@ -44,8 +44,20 @@ public:
     const TMeasureSample* Newest() const { return fFull.empty() ? nullptr : &fFull.back(); }
 
     // Archive then full samples with fromMs <= Ms <= toMs, oldest first.
-    void ForEach(qint64 fromMs, qint64 toMs,
-                 const std::function<void(const TMeasureSample&)>& visit) const;
+    // A template: the plots call it for a whole day of samples per redraw.
+    template <typename Visit> void ForEach(qint64 fromMs, qint64 toMs, Visit&& visit) const
+    {
+        for (const auto* part : {&fArchive, &fFull}) {
+            auto it =
+                std::lower_bound(part->begin(), part->end(), fromMs,
+                                 [](const TMeasureSample& s, qint64 ms) { return s.Ms < ms; });
+            for (; it != part->end() && it->Ms <= toMs; ++it)
+                visit(*it);
+        }
+    }
+    // The oldest sample (event) later than ms, or null.
+    const TMeasureSample* FirstAfter(qint64 ms) const;
+    const TJournalEvent* FirstEventAfter(qint64 ms) const;
     // The sample nearest in time to ms, or null when there is none.
     const TMeasureSample* Nearest(qint64 ms) const;
 

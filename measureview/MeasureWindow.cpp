@@ -52,7 +52,6 @@ TMeasureWindow::TMeasureWindow(TMeasureSession& session, QWidget* parent)
     : QWidget(parent, Qt::Window), fSession(session)
 {
     setWindowTitle(QStringLiteral("MERO Measurements"));
-    setAttribute(Qt::WA_DeleteOnClose);
     resize(1000, 640);
 
     AskFileName = [this](const QString& caption, const QString& suggested) {
@@ -180,7 +179,6 @@ TMeasureWindow::TMeasureWindow(TMeasureSession& session, QWidget* parent)
     connect(&fSession, &TMeasureSession::EventAdded, this, &TMeasureWindow::ScheduleRefresh);
     connect(&fSession, &TMeasureSession::RecordingChanged, this, &TMeasureWindow::ShowRecordState);
     ShowRecordState();
-    RefreshNow();
 }
 
 TMeasureWindow::~TMeasureWindow() = default;
@@ -234,6 +232,7 @@ void TMeasureWindow::Navigate(qint64 fromMs, qint64 toMs)
 
 void TMeasureWindow::ScheduleRefresh()
 {
+    // Closed (hidden), the window costs a poll nothing; showing it redraws.
     if (fRecord)
         ShowRecordState();
     if (isVisible() && !fRefresh.isActive())
@@ -247,8 +246,13 @@ void TMeasureWindow::RefreshNow()
     if (fFollowing) {
         const qint64 now = store.Empty() ? QDateTime::currentMSecsSinceEpoch() : store.LastMs();
         if (fSpan == spAll && !store.Empty()) {
+            // The right edge moves in steps of about 1/64 of the span, so a
+            // long session's axis (and its labels) stays put for many polls.
             fFrom = store.FirstMs();
-            fTo = std::max(now, fFrom + 60 * 1000);
+            qint64 step = 1000;
+            while (step * 64 < now - fFrom)
+                step *= 2;
+            fTo = std::max((now / step + 1) * step, fFrom + 60 * 1000);
         } else {
             fTo = now;
             fFrom = now - SpanMs();
@@ -259,9 +263,11 @@ void TMeasureWindow::RefreshNow()
     if (fTabs->currentIndex() == 0) {
         fTrend->Refresh(store, fFrom, fTo);
         fStrip->SetRange(fFrom, fTo);
+        fStrip->NewestChanged();
     } else {
         fExtended->Refresh(store, fFrom, fTo);
         fSpareStrip->SetRange(fFrom, fTo);
+        fSpareStrip->NewestChanged();
     }
     AlignStrips();
 }
@@ -275,7 +281,9 @@ void TMeasureWindow::AlignStrips()
 void TMeasureWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    RefreshNow();
+    // The plots are filled in the next pass of the event loop: opening the
+    // window and drawing a day of samples never hold up a poll together.
+    ScheduleRefresh();
 }
 
 void TMeasureWindow::resizeEvent(QResizeEvent* event)

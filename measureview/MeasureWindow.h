@@ -23,10 +23,10 @@ class TTrendChart;
 // for the extended readings, and recording/export to CSV.
 //
 // It only listens to the session, which keeps collecting while the window
-// is closed; closing deletes the window. Redraws are coalesced: any number
-// of samples arriving in one pass of the event loop cost one redraw. While
-// following, the time axis ends at the newest sample; scrolling or zooming
-// stops following until "Follow Newest" is pressed.
+// is closed; closing only hides it, so opening it again costs one redraw. Redraws are coalesced:
+// any number of samples arriving in one pass of the event loop cost one redraw. While following,
+// the time axis ends at the newest sample; scrolling or zooming stops following until "Follow
+// Newest" is pressed.
 class TMeasureWindow : public QWidget
 {
     Q_OBJECT

@@ -3,6 +3,8 @@
 
 #include <QPainter>
 
+#include <cmath>
+
 namespace
 {
 // A band ends when the next sample is this much later (a lost port, a
@@ -27,9 +29,24 @@ void TStatusStrip::SetPlotColumns(int left, int right)
 
 void TStatusStrip::SetRange(qint64 fromMs, qint64 toMs)
 {
+    toMs = std::max(toMs, fromMs + 1);
+    if (fromMs == fFrom && toMs == fTo)
+        return;
     fFrom = fromMs;
-    fTo = std::max(toMs, fromMs + 1);
+    fTo = toMs;
     update();
+}
+
+void TStatusStrip::NewestChanged()
+{
+    const TMeasureSample* newest = fStore ? fStore->Newest() : nullptr;
+    if (!newest)
+        return;
+    const double perMs = double(std::max(1, fRight - fLeft)) / double(fTo - fFrom);
+    const auto column = [&](qint64 ms) { return qint64(std::floor(double(ms - fFrom) * perMs)); };
+    if (fPaintedNewestMs < 0 || column(newest->Ms) != column(fPaintedNewestMs) ||
+        fBits(*newest) != fPaintedNewestBits)
+        update();
 }
 
 QStringList TStatusStrip::OnAt(const TMeasureSample& sample) const
@@ -72,6 +89,10 @@ void TStatusStrip::paintEvent(QPaintEvent*)
     }
     if (!fStore)
         return;
+    if (const TMeasureSample* newest = fStore->Newest()) {
+        fPaintedNewestMs = newest->Ms;
+        fPaintedNewestBits = fBits(*newest);
+    }
 
     // Run-length: one rectangle per band, however many samples it spans.
     std::vector<qint64> runStart(size_t(fRows.size()), -1);

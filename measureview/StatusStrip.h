@@ -30,6 +30,9 @@ public:
     void SetStore(const TSampleStore* store) { fStore = store; }
     void SetPlotColumns(int left, int right);
     void SetRange(qint64 fromMs, qint64 toMs);
+    // A sample arrived: repaints only when it changes what is drawn (a new
+    // pixel column or other bits than the newest one drawn).
+    void NewestChanged();
     int RowCount() const { return int(fRows.size()); }
     // Names of the rows that are on at time ms (hover read-out).
     QStringList OnAt(const TMeasureSample& sample) const;
@@ -50,4 +53,6 @@ private:
     int fRight = 0;
     qint64 fFrom = 0;
     qint64 fTo = 1;
+    qint64 fPaintedNewestMs = -1;
+    quint32 fPaintedNewestBits = 0;
 };

@@ -66,6 +66,7 @@ TTrendChart::TTrendChart(const QString& leftTitle, const QString& rightTitle, QL
         attach(s, l.RightAxis ? fRight : fLeft);
         fSeries << s;
     }
+    fCaches.resize(size_t(fLines.size()));
     if (limitsAndMarkers) {
         fMaxCurrent = new QLineSeries;
         fMaxCurrent->setName(QStringLiteral("Max current (A)"));
@@ -157,8 +158,17 @@ void TTrendChart::SetAxisRange(QValueAxis* axis, double lo, double hi)
     }
     if (floorAtZero)
         lo = 0;
-    axis->setRange(lo, hi);
-    axis->applyNiceNumbers();
+    // Nice numbers keep the axis still while the data stays inside it; an
+    // unchanged range costs no new labels.
+    QValueAxis probe;
+    probe.setTickCount(axis->tickCount());
+    probe.setRange(lo, hi);
+    probe.applyNiceNumbers();
+    if (probe.min() != axis->min() || probe.max() != axis->max() ||
+        probe.tickCount() != axis->tickCount()) {
+        axis->setTickCount(probe.tickCount());
+        axis->setRange(probe.min(), probe.max());
+    }
 }
 
 void TTrendChart::Refresh(const TSampleStore& store, qint64 fromMs, qint64 toMs)
@@ -178,11 +188,12 @@ void TTrendChart::Refresh(const TSampleStore& store, qint64 fromMs, qint64 toMs)
         hi[side] = std::max(hi[side], v);
     };
     for (int i = 0; i < fLines.size(); ++i) {
-        const QList<QPointF> points =
-            TrendPoints::Reading(store, fLines[i].Reading, fFrom, fTo, buckets);
+        const QList<QPointF>& points =
+            fCaches[size_t(i)].Update(store, fLines[i].Reading, fFrom, fTo, buckets);
         for (const QPointF& p : points)
             widen(fLines[i].RightAxis ? 1 : 0, p.y());
-        fSeries[i]->replace(points);
+        if (fSeries[i]->points() != points)
+            fSeries[i]->replace(points);
     }
     // Axes start at 0 for the measurements so a bar-like reading is honest.
     widen(0, 0);
@@ -197,7 +208,8 @@ void TTrendChart::Refresh(const TSampleStore& store, qint64 fromMs, qint64 toMs)
                 pts << QPointF(double(fFrom), v) << QPointF(double(fTo), v);
                 widen(side, v);
             }
-            s->replace(pts);
+            if (s->points() != pts)
+                s->replace(pts);
         };
         reference(fMaxCurrent, newest ? newest->MaxCurrent : 0, 0);
         reference(fCompliance, newest ? newest->ComplianceVoltage : 0, 1);
@@ -217,19 +229,26 @@ void TTrendChart::Refresh(const TSampleStore& store, qint64 fromMs, qint64 toMs)
             last = double(it->Ms);
             (isRefused ? refused : ok) << QPointF(double(it->Ms), kMarkerY);
         }
-        fCommands->replace(ok);
-        fRefused->replace(refused);
+        if (fCommands->points() != ok)
+            fCommands->replace(ok);
+        if (fRefused->points() != refused)
+            fRefused->replace(refused);
     }
 
     SetAxisRange(fLeft, lo[0], hi[0]);
     SetAxisRange(fRight, lo[1], hi[1]);
-    fSettingRange = true;
-    fTime->setRange(QDateTime::fromMSecsSinceEpoch(fFrom), QDateTime::fromMSecsSinceEpoch(fTo));
-    fSettingRange = false;
     const qint64 span = fTo - fFrom;
-    fTime->setFormat(span > 2LL * 24 * 3600 * 1000 ? QStringLiteral("dd.MM. HH:mm")
-                     : span > 10LL * 60 * 1000     ? QStringLiteral("HH:mm")
-                                                   : QStringLiteral("HH:mm:ss"));
+    const QString format = span > 2LL * 24 * 3600 * 1000 ? QStringLiteral("dd.MM. HH:mm")
+                           : span > 10LL * 60 * 1000     ? QStringLiteral("HH:mm")
+                                                         : QStringLiteral("HH:mm:ss");
+    if (fTime->format() != format)
+        fTime->setFormat(format);
+    fSettingRange = true;
+    const QDateTime from = QDateTime::fromMSecsSinceEpoch(fFrom);
+    const QDateTime to = QDateTime::fromMSecsSinceEpoch(fTo);
+    if (fTime->min() != from || fTime->max() != to)
+        fTime->setRange(from, to);
+    fSettingRange = false;
 }
 
 QStringList TTrendChart::MarkerTexts() const

@@ -2,10 +2,13 @@
 #pragma once
 
 #include "SampleStore.h"
+#include "TrendPoints.h"
 
 #include <QChartView>
 #include <QColor>
 #include <QList>
+
+#include <vector>
 
 class QDateTimeAxis;
 class QLineSeries;
@@ -72,6 +75,7 @@ private:
     QValueAxis* fMarkerAxis = nullptr;
     QList<Line> fLines;
     QList<QLineSeries*> fSeries;
+    std::vector<TrendPoints::TCache> fCaches;
     QLineSeries* fMaxCurrent = nullptr;
     QLineSeries* fCompliance = nullptr;
     QScatterSeries* fCommands = nullptr;

@@ -14,8 +14,11 @@ double Clamp(double v)
     return std::clamp(v, -kPlotLimit, kPlotLimit);
 }
 
-QList<QPointF> Reading(const TSampleStore& store, TReadingId id, qint64 fromMs, qint64 toMs,
-                       int buckets)
+namespace
+{
+// Buckets are counted from fromMs; samples are read from startMs on.
+QList<QPointF> Buckets(const TSampleStore& store, TReadingId id, qint64 fromMs, qint64 startMs,
+                       qint64 toMs, int buckets)
 {
     QList<QPointF> points;
     if (toMs <= fromMs || buckets < 1)
@@ -36,7 +39,7 @@ QList<QPointF> Reading(const TSampleStore& store, TReadingId id, qint64 fromMs, 
         }
         inBucket = 0;
     };
-    store.ForEach(fromMs, toMs, [&](const TMeasureSample& s) {
+    store.ForEach(startMs, toMs, [&](const TMeasureSample& s) {
         if (!s.Has(id))
             return;
         const qint64 b = qint64((s.Ms - fromMs) / width);
@@ -53,6 +56,39 @@ QList<QPointF> Reading(const TSampleStore& store, TReadingId id, qint64 fromMs, 
     });
     flush();
     return points;
+}
+} // namespace
+
+QList<QPointF> Reading(const TSampleStore& store, TReadingId id, qint64 fromMs, qint64 toMs,
+                       int buckets)
+{
+    return Buckets(store, id, fromMs, fromMs, toMs, buckets);
+}
+
+const QList<QPointF>& TCache::Update(const TSampleStore& store, TReadingId id, qint64 fromMs,
+                                     qint64 toMs, int buckets)
+{
+    const bool same = fValid && fFrom == fromMs && fTo == toMs && fBuckets == buckets &&
+                      fArchiveSize == store.Archive().size() &&
+                      fArchiveStep == store.ArchiveStepMs();
+    fFrom = fromMs;
+    fTo = toMs;
+    fBuckets = buckets;
+    fArchiveSize = store.Archive().size();
+    fArchiveStep = store.ArchiveStepMs();
+    fValid = toMs > fromMs && buckets > 0;
+    if (!same || fPoints.isEmpty()) {
+        fPoints = Reading(store, id, fromMs, toMs, buckets);
+        return fPoints;
+    }
+    // Drop the last bucket's points and compute it again with what is new.
+    const double width = double(toMs - fromMs) / buckets;
+    const qint64 last = qint64((fPoints.last().x() - double(fromMs)) / width);
+    const qint64 bucketStart = fromMs + qint64(std::ceil(double(last) * width));
+    while (!fPoints.isEmpty() && fPoints.last().x() >= double(bucketStart))
+        fPoints.removeLast();
+    fPoints += Buckets(store, id, fromMs, bucketStart, toMs, buckets);
+    return fPoints;
 }
 
 } // namespace TrendPoints

@@ -18,4 +18,23 @@ inline constexpr double kPlotLimit = 1e12;
 double Clamp(double v);
 QList<QPointF> Reading(const TSampleStore& store, TReadingId id, qint64 fromMs, qint64 toMs,
                        int buckets);
+
+// The same points kept between redraws: while the range, the bucket count
+// and the thinned archive stay as they were, only the newest bucket and what
+// came after it are computed again, so a day of samples costs a few buckets
+// per poll instead of every sample.
+class TCache
+{
+public:
+    const QList<QPointF>& Update(const TSampleStore& store, TReadingId id, qint64 fromMs,
+                                 qint64 toMs, int buckets);
+
+private:
+    QList<QPointF> fPoints;
+    qint64 fFrom = 0, fTo = 0;
+    int fBuckets = 0;
+    size_t fArchiveSize = 0;
+    qint64 fArchiveStep = 0;
+    bool fValid = false;
+};
 } // namespace TrendPoints
