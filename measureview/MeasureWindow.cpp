@@ -40,6 +40,18 @@ QString SizeText(qint64 bytes)
     return c.toString(double(bytes) / (1024 * 1024), 'f', 1) + QStringLiteral(" MiB");
 }
 
+// A tab page: the trend above its strip.
+QWidget* Page(TTrendChart* trend, TStatusStrip* strip)
+{
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 4);
+    layout->setSpacing(0);
+    layout->addWidget(trend, 1);
+    layout->addWidget(strip);
+    return page;
+}
+
 QString Reading(const TMeasureSample& s, TReadingId id, const char* unit)
 {
     if (!s.Has(id))
@@ -119,12 +131,6 @@ TMeasureWindow::TMeasureWindow(TMeasureSession& session, QWidget* parent)
         return bits;
     });
     fStrip->SetStore(&fSession.Store());
-    auto* mainPage = new QWidget;
-    auto* mainLayout = new QVBoxLayout(mainPage);
-    mainLayout->setContentsMargins(0, 0, 0, 4);
-    mainLayout->setSpacing(0);
-    mainLayout->addWidget(fTrend, 1);
-    mainLayout->addWidget(fStrip);
 
     // Extended readings (configuration code 1).
     fExtended = new TTrendChart(
@@ -147,16 +153,10 @@ TMeasureWindow::TMeasureWindow(TMeasureSession& session, QWidget* parent)
                                        return bits;
                                    });
     fSpareStrip->SetStore(&fSession.Store());
-    auto* extPage = new QWidget;
-    auto* extLayout = new QVBoxLayout(extPage);
-    extLayout->setContentsMargins(0, 0, 0, 4);
-    extLayout->setSpacing(0);
-    extLayout->addWidget(fExtended, 1);
-    extLayout->addWidget(fSpareStrip);
 
     fTabs = new QTabWidget(this);
-    fTabs->addTab(mainPage, QStringLiteral("Current and Voltage"));
-    fTabs->addTab(extPage, QStringLiteral("VRX Readings"));
+    fTabs->addTab(Page(fTrend, fStrip), QStringLiteral("Current and Voltage"));
+    fTabs->addTab(Page(fExtended, fSpareStrip), QStringLiteral("VRX Readings"));
     connect(fTabs, &QTabWidget::currentChanged, this, &TMeasureWindow::ScheduleRefresh);
 
     auto* layout = new QVBoxLayout(this);
