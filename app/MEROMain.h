@@ -168,6 +168,7 @@ private:
 
     // measurements
     void StartMeasurements();
+    void ShowRecordingFailure(const QString& message);
 
     // operator commands
     TTaskPump& Pump();

@@ -4,9 +4,12 @@
 #include "MEROMain.h"
 
 #include "AppState.h"
+#include "KxComPort.h"
 #include "MeasureSession.h"
 #include "MeasureWindow.h"
 #include "UserPrompts.h"
+
+#include <QTimer>
 
 void TMERO_App::StartMeasurements()
 {
@@ -16,11 +19,24 @@ void TMERO_App::StartMeasurements()
         return std::pair{s.MaxCurrent, s.ComplianceVoltage};
     };
     Measurements->Install();
-    // A failed recording write happens inside an exchange: the box waits for
-    // the event loop, so no other exchange runs inside the one in progress.
-    connect(
-        Measurements, &TMeasureSession::RecordingFailed, this,
-        [](const QString& message) { UserPrompts().Warning(message); }, Qt::QueuedConnection);
+    connect(Measurements, &TMeasureSession::RecordingFailed, this,
+            &TMERO_App::ShowRecordingFailure);
+}
+
+void TMERO_App::ShowRecordingFailure(const QString& message)
+{
+    if (FEnding)
+        return;
+    // A recording write can fail inside an exchange (a command refused during
+    // a reply wait, the end of a poll): the box waits until no reply is
+    // awaited and neither the poll nor the pump runs, so no exchange ever
+    // runs inside the one in progress.
+    const AppState& s = appState();
+    if ((ComPort && ComPort->InUse()) || s.StatusBusy || s.TaskBusy) {
+        QTimer::singleShot(10, this, [this, message] { ShowRecordingFailure(message); });
+        return;
+    }
+    UserPrompts().Warning(message);
 }
 
 void TMERO_App::MeasurementsClick(QObject*)

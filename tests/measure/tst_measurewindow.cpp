@@ -4,6 +4,7 @@
 // markers, spans and following, hover read-out, recording, bad values.
 #include "WindowFixture.h"
 
+#include "Communication.h"
 #include "MeasureSession.h"
 #include "MeasureWindow.h"
 #include "ScriptedPrompts.h"
@@ -261,8 +262,10 @@ private Q_SLOTS:
             QStringList{QStringLiteral("Cannot write \"/dev/full\": it is not a regular file.")});
     }
 
-    // A write that fails during a poll shows its box only after the poll.
-    void recordingFailureIsShownAfterThePoll()
+    // A recording write that fails inside an exchange (a command refused as
+    // in use while the poll waits for its reply) shows its box only once no
+    // reply is awaited and the poll has ended; the samples stay.
+    void recordingFailureWaitsForTheExchange()
     {
         QTemporaryDir dir;
         QString error;
@@ -270,13 +273,29 @@ private Q_SLOTS:
         const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
         QVERIFY(::dup2(full, w->Measurements->RecordingFile().Handle()) >= 0);
         ::close(full);
-        Poll(BasicUnitReplies());
-        QVERIFY(prompts->shown().isEmpty());
-        QVERIFY(!w->Measurements->Recording());
+        bool busyAtBox = true;
+        prompts->onShown = [&](const ScriptedPrompts::Shown&) {
+            busyAtBox = w->ComPort->InUse() || appState().StatusBusy;
+        };
+        auto replies = BasicUnitReplies();
+        replies.remove("CM"); // answered late, below
+        ScriptReplies(unit, replies);
+        unit.onLine(";DC:CM?", PtyReply::After(300, "2.5\r"));
+        UsePort(*w, unit, 1000);
+        w->ComPort->SetAllowEvents(true);
+        // Refused as in use: an event, whose line cannot be written.
+        QTimer::singleShot(50, [] { SendCommand(QStringLiteral("CS 012.50")); });
+        w->StatusTimer->start();
+        w->StatusTimerTimer(w->StatusTimer);
+        w->ComPort->SetAllowEvents(false);
         QTRY_COMPARE(prompts->textsOf(ScriptedPrompts::Kind::Warning).size(), 1);
+        QVERIFY(!busyAtBox);
         QVERIFY(prompts->textsOf(ScriptedPrompts::Kind::Warning)[0].endsWith(
             QStringLiteral("Recording has stopped.")));
+        QVERIFY(!w->Measurements->Recording());
         QCOMPARE(w->Measurements->Store().Count(), 1);
+        QCOMPARE(w->Measurements->Store().Events().front().Refusal,
+                 QStringLiteral("Comport in use"));
     }
 };
 
