@@ -7,6 +7,7 @@
 #include "CompactTabStyle.h"
 #include "KxComPort.h"
 #include "MEROAccessibility.h"
+#include "MeasureSession.h"
 #include "PumpLink.h"
 #include "ResponseListEcho.h"
 #include "mvVersionInfo.h"
@@ -31,7 +32,8 @@ constexpr int kResponseListLines = 10000;
 TMERO_App::TMERO_App(QWidget* parent)
     : QMainWindow(parent), ui(new Ui::TMERO_App), ComPort(new TKxComPort(this)),
       VersionInfo(new TmvVersionInfo(this)), StatusTimer(new QTimer(this)),
-      TaskTimer(new QTimer(this)), FExitRetry(new QTimer(this))
+      TaskTimer(new QTimer(this)), Measurements(new TMeasureSession(this)),
+      FExitRetry(new QTimer(this))
 {
     ui->setupUi(this);
     ApplyFonts();
@@ -71,6 +73,7 @@ TMERO_App::TMERO_App(QWidget* parent)
     StartNewInstance = [] { QProcess::startDetached(QCoreApplication::applicationFilePath(), {}); };
 
     BindCommunication({ComPort, FEcho.get(), nullptr});
+    StartMeasurements();
     appState().LogFile.OnStateChanged = [this](bool on) { ui->EnableLoggingMenu->setChecked(on); };
 
     ConnectHandlers();
@@ -99,6 +102,7 @@ void TMERO_App::ConnectHandlers()
     onTrigger(ui->Initialize1, &TMERO_App::Initialize1Click);
     onTrigger(ui->EnableLoggingMenu, &TMERO_App::EnableLoggingMenuClick);
     onTrigger(ui->About1, &TMERO_App::About1Click);
+    onTrigger(ui->Measurements1, &TMERO_App::MeasurementsClick);
 
     connect(StatusTimer, &QTimer::timeout, this, [this] { StatusTimerTimer(StatusTimer); });
     connect(TaskTimer, &QTimer::timeout, this, [this] { TaskTimerTimer(TaskTimer); });

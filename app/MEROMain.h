@@ -5,6 +5,7 @@
 
 #include <QChar>
 #include <QMainWindow>
+#include <QPointer>
 #include <QSize>
 #include <QStringList>
 #include <functional>
@@ -14,6 +15,8 @@ class QLineEdit;
 class QTimer;
 class QWidget;
 class TKxComPort;
+class TMeasureSession;
+class TMeasureWindow;
 class TmvVersionInfo;
 class TResponseListEcho;
 class TTaskPump;
@@ -104,6 +107,12 @@ public:
     void ConfigEditKeyPress(QObject* Sender, QChar& Key);
     void ReloadClick(QObject* Sender);
 
+    // --- measurements (MEROMeasure.cpp): the window "MERO Measurements",
+    // opened from View > Measurements; the session collects from the first
+    // poll on, whether the window is open or not.
+    void MeasurementsClick(QObject* Sender);
+    TMeasureWindow* MeasureWindow() const;
+
     // Sets the outer size of the window (frame included where the window
     // manager draws one); the client area follows when the frame is known.
     void SetOuterSize(int width, int height);
@@ -114,6 +123,7 @@ public:
     TmvVersionInfo* const VersionInfo;
     QTimer* const StatusTimer;
     QTimer* const TaskTimer;
+    TMeasureSession* const Measurements;
 
     // A read-back asked for while the port was busy; the task pump runs it.
     bool ReadBackPending = false;
@@ -156,6 +166,10 @@ private:
     // status
     void ApplyStatusWord(qint32 word);
 
+    // measurements
+    void StartMeasurements();
+    void ShowRecordingFailure(const QString& message);
+
     // operator commands
     TTaskPump& Pump();
     void QueueSetting(const QString& commandText);
@@ -171,4 +185,5 @@ private:
     bool FEnding = false;
     bool FDemoMode = false;
     bool FReadBackRunning = false;
+    QPointer<TMeasureWindow> FMeasureWindow;
 };

@@ -5,6 +5,7 @@
 
 #include "AppState.h"
 #include "Communication.h"
+#include "ExchangeObserver.h"
 #include "KxComPort.h"
 #include "NumberFormat.h"
 #include "UserPrompts.h"
@@ -44,6 +45,9 @@ void TMERO_App::UpdateStatus()
     AppState& state = appState();
     state.StatusBusy = true;
     auto clearBusy = qScopeGuard([&state] { state.StatusBusy = false; });
+    // The measurements observer brackets the poll; only a poll that ends is a sample.
+    if (IExchangeObserver* observer = ExchangeObserver())
+        observer->PollStarted();
 
     if (state.ConfigCode == 1) {
         state.ThermistorA = QueryInteger("AT");
@@ -78,6 +82,8 @@ void TMERO_App::UpdateStatus()
 
     state.StatusWord = QueryInteger("SS");
     ApplyStatusWord(state.StatusWord);
+    if (IExchangeObserver* observer = ExchangeObserver())
+        observer->PollEnded();
 }
 
 void TMERO_App::ApplyStatusWord(qint32 word)

@@ -1,9 +1,12 @@
 #include "Communication.h"
 #include "AppState.h"
 #include "CommLog.h"
+#include "ExchangeObserver.h"
 #include "KxComPort.h"
 #include "Latin1.h"
 #include "NumberFormat.h"
+
+#include <QDateTime>
 
 #include <chrono>
 #include <thread>
@@ -12,6 +15,8 @@ namespace
 {
 
 CommLink current;
+// Whether the last QueryText wrote its line (for the exchange observer).
+bool querySent = false;
 
 AppState& State()
 {
@@ -57,6 +62,40 @@ void WriteLine(TKxComPort& port, const QString& line)
     State().LastCommand = line;
     port.Write(ToLatin1Text(line) + "\r\n");
     Log([&] { return LogSentLine(line); });
+}
+
+// Observer calls only report; they never change the exchange or its log.
+void NoteRead(const QByteArray& mnemonic, bool emptyReply, bool converted, double value)
+{
+    IExchangeObserver* observer = ExchangeObserver();
+    if (!observer)
+        return;
+    TReadOutcome outcome = roValue;
+    if (!querySent)
+        outcome = roNotSent;
+    else if (emptyReply)
+        outcome = current.Port && current.Port->TimedOut() ? roTimedOut : roEmpty;
+    else if (!converted)
+        outcome = roUnreadable;
+    observer->QueryRead(mnemonic, outcome, value);
+}
+
+void NoteRefused(const QString& text, bool raw, TRefusal why)
+{
+    if (IExchangeObserver* observer = ExchangeObserver())
+        observer->CommandRefused(text, raw, why);
+}
+
+// The clock is read only for an observer.
+qint64 ObservedNow()
+{
+    return ExchangeObserver() ? QDateTime::currentMSecsSinceEpoch() : 0;
+}
+
+void NoteExchanged(const QString& text, bool raw, const QByteArray& reply, qint64 sentMs)
+{
+    if (IExchangeObserver* observer = ExchangeObserver())
+        observer->CommandExchanged(text, raw, reply, sentMs);
 }
 
 } // namespace
@@ -106,9 +145,11 @@ QByteArray ReadReply()
 QByteArray QueryText(const QByteArray& mnemonic)
 {
     TKxComPort* port = current.Port;
+    querySent = false;
     // A refused nested call must not purge the reply the waiting exchange collects.
     if (!port || port->InUse())
         return QByteArray();
+    querySent = true;
     PrepareLine(*port);
     WriteLine(*port, QStringLiteral(";DC:") + FromLatin1Text(mnemonic) + QLatin1Char('?'));
     return ReadReply();
@@ -117,22 +158,30 @@ QByteArray QueryText(const QByteArray& mnemonic)
 qint32 QueryInteger(const QByteArray& mnemonic)
 {
     QByteArray reply = QueryText(mnemonic);
-    if (reply.isEmpty())
+    const bool empty = reply.isEmpty();
+    if (empty)
         reply = "0";
-    if (const auto value = NumberFormat::ParseInt32(reply))
+    if (const auto value = NumberFormat::ParseInt32(reply)) {
+        NoteRead(mnemonic, empty, true, *value);
         return *value;
+    }
     Log([&] { return LogExceptionLine(); });
+    NoteRead(mnemonic, empty, false, 0);
     return 0;
 }
 
 double QueryFloat(const QByteArray& mnemonic)
 {
     QByteArray reply = QueryText(mnemonic);
-    if (reply.isEmpty())
+    const bool empty = reply.isEmpty();
+    if (empty)
         reply = "0";
-    if (const auto value = NumberFormat::ParseFloat(reply))
+    if (const auto value = NumberFormat::ParseFloat(reply)) {
+        NoteRead(mnemonic, empty, true, *value);
         return *value;
+    }
     Log([&] { return LogExceptionLine(); });
+    NoteRead(mnemonic, empty, false, 0);
     return 0.0;
 }
 
@@ -140,6 +189,7 @@ QByteArray SendCommand(const QString& command)
 {
     if (State().CommandsDisabled) {
         Log([&] { return LogCommandDisabledLine(command); });
+        NoteRefused(command, false, rfCommandsDisabled);
         return QByteArray();
     }
     TKxComPort* port = current.Port;
@@ -147,23 +197,35 @@ QByteArray SendCommand(const QString& command)
         return QByteArray();
     if (port->InUse()) {
         Log([&] { return LogComportInUseLine(command); });
+        NoteRefused(command, false, rfComportInUse);
         return QByteArray();
     }
     PrepareLine(*port);
+    const qint64 sentMs = ObservedNow();
     WriteLine(*port, QStringLiteral(";DC:") + command);
-    return EchoExchange();
+    const QByteArray reply = EchoExchange();
+    NoteExchanged(command, false, reply, sentMs);
+    return reply;
 }
 
 void SendRawLine(const QByteArray& line)
 {
-    if (State().CommandsDisabled)
+    if (State().CommandsDisabled) {
+        NoteRefused(FromLatin1Text(line), true, rfCommandsDisabled);
         return;
+    }
     TKxComPort* port = current.Port;
-    if (!port || port->InUse())
+    if (!port)
         return;
+    if (port->InUse()) {
+        NoteRefused(FromLatin1Text(line), true, rfComportInUse);
+        return;
+    }
     PrepareLine(*port);
+    const qint64 sentMs = ObservedNow();
     WriteLine(*port, FromLatin1Text(line));
-    EchoExchange();
+    const QByteArray reply = EchoExchange();
+    NoteExchanged(FromLatin1Text(line), true, reply, sentMs);
 }
 
 QByteArray EchoExchange()

@@ -10,6 +10,8 @@ packages=(
   clang libclang-rt-14-dev clang-format
   python3 python3-serial
   dbus at-spi2-core python3-pyatspi
+  # the measurements window (Qt Charts needs the OpenGL CMake files to configure)
+  qt6-charts-dev libqt6opengl6-dev
 )
 
 missing=()
