@@ -9,6 +9,7 @@ packages=(
   xvfb xdotool x11-utils imagemagick
   clang libclang-rt-14-dev clang-format
   python3 python3-serial
+  qt6-serialport-dev
 )
 
 missing=()
