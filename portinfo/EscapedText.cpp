@@ -8,7 +8,7 @@ QString EscapedText(QStringView text, qsizetype maxChars)
     qsizetype shown = 0;
     for (const QChar c : text) {
         if (shown >= maxChars) {
-            out.append(QChar(0x2026));
+            out.append(QLatin1String("..."));
             break;
         }
         const char16_t u = c.unicode();

@@ -74,8 +74,10 @@ QList<TPortHolder> HoldersByLock(const QString& procRoot, const QString& device)
     QFile locks(procRoot + QStringLiteral("/locks"));
     if (!locks.open(QIODevice::ReadOnly))
         return out;
-    for (int lines = 0; lines < 10000 && !locks.atEnd(); ++lines) {
-        const QStringList f = QString::fromLatin1(locks.readLine(512)).simplified().split(' ');
+    // /proc files report size 0, so read to the end rather than test atEnd().
+    const QList<QByteArray> lines = locks.read(1 << 20).split('\n');
+    for (const QByteArray& line : lines) {
+        const QStringList f = QString::fromLatin1(line).simplified().split(' ');
         // "->" marks a waiter, not a holder.
         if (f.size() < 6 || f.value(1) == QLatin1String("->"))
             continue;
@@ -145,9 +147,11 @@ QList<TPortHolder> FindPortHolders(const QString& devicePath, const QString& pro
 {
     const QString canonical = QFileInfo(devicePath).canonicalFilePath();
     const QString device = canonical.isEmpty() ? devicePath : canonical;
-    QList<TPortHolder> holders = HoldersByDescriptor(procRoot, device);
+    // A lock names exactly the holder that keeps MERO out; descriptors also
+    // show programs that merely have the device open.
+    QList<TPortHolder> holders = HoldersByLock(procRoot, device);
     if (holders.isEmpty())
-        holders = HoldersByLock(procRoot, device);
+        holders = HoldersByDescriptor(procRoot, device);
     return holders;
 }
 

@@ -24,9 +24,9 @@ struct TPortHolder {
     QString program; // empty when /proc does not say
 };
 
-// The processes that have the device file open, found through procRoot
-// (/proc): a descriptor link to the device, else a lock on it in
-// procRoot/locks. Whatever cannot be read is left out; never fails.
+// The processes that hold the device file, found through procRoot (/proc):
+// the holders of a lock on it in procRoot/locks, else the processes with a
+// descriptor open on it. Whatever cannot be read is left out; never fails.
 QList<TPortHolder> FindPortHolders(const QString& devicePath,
                                    const QString& procRoot = QStringLiteral("/proc"));
 // "minicom (process 1234)", several joined with ", "; empty for none.
