@@ -148,6 +148,7 @@ void TMERO_App::ConnectHandlers()
 
     for (QWidget* edit : {ui->SendEdit, ui->SNEdit, ui->BadgeEdit, ui->ConfigEdit})
         edit->installEventFilter(this);
+    SetUpTerminal();
 }
 
 void TMERO_App::ApplyFonts()
