@@ -5,6 +5,7 @@
 #include "AppState.h"
 #include "Communication.h"
 #include "CompactTabStyle.h"
+#include "ControlTips.h"
 #include "KxComPort.h"
 #include "PumpLink.h"
 #include "ResponseListEcho.h"
@@ -73,6 +74,7 @@ TMERO_App::TMERO_App(QWidget* parent)
     appState().LogFile.OnStateChanged = [this](bool on) { ui->EnableLoggingMenu->setChecked(on); };
 
     ConnectHandlers();
+    ApplyControlTips(this);
 
     ui->CentralArea->installEventFilter(this);
     FOuterSize = size();
