@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   python3 python3-serial
   qt6-serialport-dev
+  lintian appstream man-db
 )
 
 missing=()
