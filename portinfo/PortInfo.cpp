@@ -33,7 +33,7 @@ QString KindOf(const QString& canonical, bool& pseudoTerminal)
     pseudoTerminal =
         canonical.startsWith(QLatin1String("/dev/pts/")) || canonical == QLatin1String("/dev/ptmx");
     if (pseudoTerminal)
-        return QStringLiteral("pseudo-terminal (a virtual unit such as mero-sim)");
+        return QStringLiteral("pseudo-terminal");
     const QString name = BaseName(canonical);
     if (HasPrefixAndNumber(name, QLatin1String("ttyUSB")))
         return QStringLiteral("USB serial adapter");

@@ -2,6 +2,8 @@
 
 #include "ui_PickPortForm.h"
 
+#include <algorithm>
+
 #include <QFont>
 #include <QFontDatabase>
 #include <QHeaderView>
@@ -116,14 +118,17 @@ void TformPickPort::ShowOpenProblems(const QString& line, const QString& details
         setFixedSize(fDesignedSize);
         return;
     }
-    // Under the group box and the buttons, as wide as the dialog allows.
+    // Under the group box and the buttons; the dialog widens for the line up
+    // to a limit, beyond which the line is cut (the tool tip has it all).
     constexpr int Margin = 8;
-    const int width = fDesignedSize.width() - 2 * Margin;
+    constexpr int MaxWidth = 560;
     const QFontMetrics metrics(fProblems->font());
+    const int width = std::clamp(metrics.horizontalAdvance(line) + 4,
+                                 fDesignedSize.width() - 2 * Margin, MaxWidth - 2 * Margin);
     fProblems->setText(metrics.elidedText(line, Qt::ElideRight, width));
     fProblems->setToolTip(details);
     const int top = ui->GroupBox1->geometry().bottom() + 4;
     fProblems->setGeometry(Margin, top, width, metrics.height() + 2);
     fProblems->show();
-    setFixedSize(fDesignedSize.width(), top + fProblems->height() + Margin);
+    setFixedSize(width + 2 * Margin, top + fProblems->height() + Margin);
 }

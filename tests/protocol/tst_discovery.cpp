@@ -357,9 +357,7 @@ void TestDiscovery::outcomeOfEachPort()
     QCOMPARE(report.outcomes[4].result, TScanResult::Busy);
     const QStringList lines = ScanDetailLines(report);
     const auto where = [](const PtyUnit& u) {
-        return QStringLiteral("COM%1 (%2, pseudo-terminal (a virtual unit such as mero-sim)): ")
-            .arg(u.comNumber())
-            .arg(u.linkPath());
+        return QStringLiteral("COM%1 (%2, pseudo-terminal): ").arg(u.comNumber()).arg(u.linkPath());
     };
     QCOMPARE(lines.size(), 5);
     QCOMPARE(lines[0], QStringLiteral("COM1, COM4, COM6-COM8, COM10-COM100: no device file"));

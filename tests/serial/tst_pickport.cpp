@@ -304,8 +304,7 @@ void TestPickPort::oddDescriptionsKeepItems()
     port->SetPort(34);
     TShown shown;
     const bool picked = PickWith(
-        *port, [](TformPickPort* d) {
-        QTest::keyClick(d, Qt::Key_Return); }, &shown);
+        *port, [](TformPickPort* d) { QTest::keyClick(d, Qt::Key_Return); }, &shown);
     QCOMPARE(shown.items, QStringList({"COM33", "COM34"}));
     QVERIFY(shown.descriptions[0].size() < 300);
     QVERIFY(!shown.descriptions[0].contains(QChar(0x01)));
@@ -330,7 +329,7 @@ void TestPickPort::heldPortIsExplainedUnderTheList()
                                          "): held by another program: tst_pickport (process "),
              qPrintable(shown.problemTip));
     QVERIFY(shown.size.height() > 93);
-    QCOMPARE(shown.size.width(), 240);
+    QVERIFY(shown.size.width() >= 240);
 }
 
 QTEST_MAIN(TestPickPort)
