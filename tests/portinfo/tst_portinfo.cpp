@@ -19,6 +19,21 @@
 Q_DECLARE_METATYPE(TPortRecord)
 Q_DECLARE_METATYPE(TOpenProblem)
 
+namespace
+{
+
+// An empty file COM1 in dir, opened; the descriptor (or -1).
+int OpenPortFile(const QTemporaryDir& dir)
+{
+    QFile f(dir.filePath("COM1"));
+    if (!f.open(QIODevice::WriteOnly))
+        return -1;
+    f.close();
+    return ::open(QFile::encodeName(f.fileName()).constData(), O_RDONLY | O_CLOEXEC);
+}
+
+} // namespace
+
 class TestPortInfo : public QObject
 {
     Q_OBJECT
@@ -161,10 +176,7 @@ void TestPortInfo::findsHolderOfLockedDevice()
 {
     QTemporaryDir dir;
     const QString file = dir.filePath("COM1");
-    QFile f(file);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.close();
-    const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = OpenPortFile(dir);
     QVERIFY(fd >= 0);
     const QList<TPortHolder> holders = FindPortHolders(file);
     ::close(fd);
@@ -179,10 +191,7 @@ void TestPortInfo::unreadableProcLeavesNameOut()
 {
     QTemporaryDir dir;
     const QString file = dir.filePath("COM1");
-    QFile f(file);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.close();
-    const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = OpenPortFile(dir);
     QVERIFY(fd >= 0);
     QVERIFY(::flock(fd, LOCK_EX) == 0);
     // A /proc without descriptors or program names, but with the kernel's

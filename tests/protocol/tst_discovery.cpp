@@ -2,6 +2,7 @@
 #include "Communication.h"
 #include "Discovery.h"
 #include "KxComPort.h"
+#include "OtherHolder.h"
 #include "PtyUnit.h"
 #include "RecordingEcho.h"
 #include "ScriptedPrompts.h"
@@ -342,13 +343,8 @@ void TestDiscovery::outcomeOfEachPort()
     PtyUnit silent(2), makerX(3), held(5), noisy(9);
     makerX.onLine(IdQuery, reply("MakerX,1234,1,1.0"));
     noisy.onLine(IdQuery, "\x01ok\x1b[0m\r\n");
-    QProcess holder;
-    holder.start("flock", {"-o", held.linkPath(), "sleep", "60"});
-    QVERIFY2(holder.waitForStarted(), "flock(1) is needed");
-    const auto stop = qScopeGuard([&] {
-        holder.kill();
-        holder.waitForFinished();
-    });
+    OtherHolder holder(held.linkPath());
+    QVERIFY2(holder.Started(), "flock(1) is needed");
     QTRY_VERIFY(Locked(held.linkPath()));
 
     TScanReport report;
@@ -364,10 +360,9 @@ void TestDiscovery::outcomeOfEachPort()
     QCOMPARE(lines[1], where(silent) + "no reply within 100 ms");
     QCOMPARE(lines[2], where(makerX) + "answered \"MakerX,1234,1,1.0\": model \"1234\" is not an "
                                        "accepted unit (2740, 2640)");
-    QCOMPARE(
-        lines[3],
-        where(held) +
-            QStringLiteral("held by another program: flock (process %1)").arg(holder.processId()));
+    QCOMPARE(lines[3],
+             where(held) +
+                 QStringLiteral("held by another program: flock (process %1)").arg(holder.Pid()));
     QCOMPARE(lines[4], where(noisy) + "answered \"\\x01ok\\x1b[0m\": not an identification");
     // The identity is still what the last answering port said.
     QCOMPARE(state->CompanyName, QByteArray(""));

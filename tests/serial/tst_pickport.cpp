@@ -1,5 +1,6 @@
 #include "FakePortSource.h"
 #include "KxComPort.h"
+#include "OtherHolder.h"
 #include "PickPortForm.h"
 #include "PtyUnit.h"
 #include "ScriptedPrompts.h"
@@ -9,8 +10,10 @@
 #include <QDeadlineTimer>
 #include <QGroupBox>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 
@@ -313,21 +316,29 @@ void TestPickPort::oddDescriptionsKeepItems()
     QCOMPARE(port->Port(), 34);
 }
 
+// Another program holds COM4: the line under the list says so, its tool tip
+// names the program.
 void TestPickPort::heldPortIsExplainedUnderTheList()
 {
     PtyUnit com3(3), com4(4);
-    TKxComPort holder;
-    holder.SetShowErrors(false);
-    holder.SetPort(4);
-    QVERIFY(holder.Open());
+    OtherHolder other(com4.linkPath());
+    QVERIFY2(other.Started(), "flock(1) is needed");
+    // Held once the port no longer opens.
+    QTRY_VERIFY([&] {
+        TKxComPort probe;
+        probe.SetShowErrors(false);
+        probe.SetPort(4);
+        return !probe.Open();
+    }());
     TShown shown;
     PickWith(
         *port, [](TformPickPort* d) { d->reject(); }, &shown);
     QCOMPARE(shown.items, QStringList({"COM3"}));
     QCOMPARE(shown.problems, QStringLiteral("COM4: held by another program"));
-    QVERIFY2(shown.problemTip.startsWith("COM4 (" + com4.linkPath() +
-                                         "): held by another program: tst_pickport (process "),
-             qPrintable(shown.problemTip));
+    QCOMPARE(shown.problemTip,
+             QStringLiteral("COM4 (%1): held by another program: flock (process %2)")
+                 .arg(com4.linkPath())
+                 .arg(other.Pid()));
     QVERIFY(shown.size.height() > 93);
     QVERIFY(shown.size.width() >= 240);
 }
