@@ -5,6 +5,7 @@
 #include "AppState.h"
 #include "Communication.h"
 #include "CompactTabStyle.h"
+#include "ControlTips.h"
 #include "KxComPort.h"
 #include "MEROAccessibility.h"
 #include "MeasureSession.h"
@@ -78,6 +79,7 @@ TMERO_App::TMERO_App(QWidget* parent)
 
     ConnectHandlers();
     SetUpAccessibility(*this);
+    ApplyControlTips(this);
 
     ui->CentralArea->installEventFilter(this);
     FOuterSize = size();
@@ -154,6 +156,7 @@ void TMERO_App::ConnectHandlers()
 
     for (QWidget* edit : {ui->SendEdit, ui->SNEdit, ui->BadgeEdit, ui->ConfigEdit})
         edit->installEventFilter(this);
+    SetUpTerminal();
 }
 
 void TMERO_App::ApplyFonts()

@@ -19,6 +19,7 @@ class TMeasureSession;
 class TMeasureWindow;
 class TmvVersionInfo;
 class TResponseListEcho;
+class TTerminalAssist;
 class TTaskPump;
 class TTransportPumpHost;
 
@@ -174,6 +175,10 @@ private:
     TTaskPump& Pump();
     void QueueSetting(const QString& commandText);
     void ProductionEnter(const char* mnemonic, QLineEdit* edit, qint32& field);
+
+    // terminal (MEROTerminal.cpp)
+    void SetUpTerminal();
+    TTerminalAssist* FTerminal = nullptr;
 
     std::unique_ptr<TResponseListEcho> FEcho;
     // Built on first use; the host outlives the pump that refers to it.

@@ -4,6 +4,7 @@
 #include "ui_MEROMain.h"
 
 #include "AppState.h"
+#include "CommLog.h"
 #include "Communication.h"
 #include "Discovery.h"
 #include "KeyState.h"
@@ -93,9 +94,15 @@ void TMERO_App::DemoStart()
 
 bool TMERO_App::DetectStart()
 {
-    if (DetectDevice())
+    TScanReport report;
+    if (DetectDevice(&report))
         return true;
-    switch (UserPrompts().AskYesNo(NoDeviceText())) {
+    // Why no unit was found, behind "Show Details..." and in the log; the
+    // box itself says what it always said.
+    const QStringList details = ScanDetailLines(report);
+    for (const QString& line : details)
+        WriteLogLine(appState(), QStringLiteral("Scan: ") + line);
+    switch (UserPrompts().AskYesNoWithDetails(NoDeviceText(), details.join(QLatin1Char('\n')))) {
     case IUserPrompts::Answer::Yes:
         RestartApp();
         return false;

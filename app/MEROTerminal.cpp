@@ -5,6 +5,7 @@
 #include "ui_MEROMain.h"
 
 #include "OperatorCommands.h"
+#include "TerminalAssist.h"
 
 void TMERO_App::SendEditKeyPress(QObject* Sender, QChar& Key)
 {
@@ -18,4 +19,16 @@ void TMERO_App::SendbtnClick(QObject*)
 {
     // The box keeps its text, so the line can be sent again.
     QueuedCommandToPort(TypedLine(ui->SendEdit->text()), qkRawLine);
+    FTerminal->Remember(TypedLine(ui->SendEdit->text()));
+}
+
+void TMERO_App::SetUpTerminal()
+{
+    FTerminal = new TTerminalAssist(
+        ui->SendEdit,
+        [this] {
+            QChar key(u'\r');
+            SendEditKeyPress(ui->SendEdit, key);
+        },
+        this);
 }

@@ -1,12 +1,20 @@
 // MERO: sets up, runs and watches a pulsed laser-diode driver unit.
+#include "InfoSwitches.h"
 #include "MEROApplication.h"
 #include "MEROMain.h"
 #include "NumberFormat.h"
 
 #include <QIcon>
 
+#include <cstdio>
+
 int main(int argc, char** argv)
 {
+    // Before QApplication: these work without a display and touch nothing.
+    if (const auto answer = InfoSwitchAnswer(argc, argv)) {
+        std::fputs(answer->text.c_str(), stdout);
+        return answer->exitCode;
+    }
     TMEROApplication app(argc, argv);
     // QApplication has just set the locale from the environment; numbers
     // must still travel with "." whatever the operator's language.

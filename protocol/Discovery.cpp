@@ -3,6 +3,7 @@
 #include "AppState.h"
 #include "Communication.h"
 #include "KxComPort.h"
+#include "PortProblem.h"
 
 #include <chrono>
 #include <thread>
@@ -49,6 +50,49 @@ void ParseIDN()
 
 bool DetectDevice()
 {
+    return DetectDevice(nullptr);
+}
+
+namespace
+{
+
+TScanOutcome OpenFailure(const TKxComPort& port)
+{
+    TScanOutcome o;
+    o.port = port.Port();
+    o.error = port.LastOpenError();
+    switch (ClassifyOpenError(o.error)) {
+    case TOpenProblem::None:
+    case TOpenProblem::NoDevice:
+        o.result = TScanResult::NoDevice;
+        break;
+    case TOpenProblem::PermissionDenied:
+        o.result = TScanResult::PermissionDenied;
+        break;
+    case TOpenProblem::Busy:
+        o.result = TScanResult::Busy;
+        // Now, while the holder still holds it.
+        o.holders = HoldersText(FindPortHolders(TKxComPort::DevicePath(o.port)));
+        break;
+    case TOpenProblem::Other:
+        o.result = TScanResult::OpenFailed;
+        break;
+    }
+    return o;
+}
+
+} // namespace
+
+bool DetectDevice(TScanReport* report)
+{
+    TScanReport unused;
+    TScanReport& r = report ? *report : unused;
+    r.outcomes.clear();
+    r.waitMs = ScanResponseTimeMs;
+    const auto record = [&](TScanOutcome o) {
+        if (report)
+            r.outcomes.append(std::move(o));
+    };
     TKxComPort* port = CurrentCommLink().Port;
     if (!port)
         return false;
@@ -61,20 +105,28 @@ bool DetectDevice()
     for (int n = FirstPort; n <= LastPort; ++n) {
         port->SetPort(n);
         if (!port->Open()) {
+            if (report)
+                record(OpenFailure(*port));
             port->Close();
             continue;
         }
+        const bool setupFailed = port->LastSetupFailed();
         std::this_thread::sleep_for(SettlePause);
-        if (QueryText("ID").isEmpty()) {
+        const QByteArray reply = QueryText("ID");
+        if (reply.isEmpty()) {
+            record(
+                {n, setupFailed ? TScanResult::SetupFailed : TScanResult::NoReply, 0, {}, {}, {}});
             port->Close();
             continue;
         }
         ParseIDN();
         if (IsAcceptedModel(LinkState().ModelName)) {
+            record({n, TScanResult::Accepted, 0, reply, {}, LinkState().ModelName});
             if (IResponseEcho* echo = CurrentCommLink().Echo)
                 echo->Clear();
             return true;
         }
+        record({n, TScanResult::NotAccepted, 0, reply, {}, LinkState().ModelName});
         port->Close();
     }
     return false;

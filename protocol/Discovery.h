@@ -5,6 +5,7 @@
 // (Communication.h); without a bound port DetectDevice returns false at once.
 
 #include "Identity.h"
+#include "ScanReport.h"
 
 struct AppState;
 
@@ -16,6 +17,8 @@ struct AppState;
 // open on that number. Otherwise the port is closed and the scan goes on; after
 // COM100 the result is false, every port closed and the number 100.
 bool DetectDevice();
+// The same scan; report (when given) gets one outcome per port tried.
+bool DetectDevice(TScanReport* report);
 
 // Asks "ID" once more and updates the identity fields of the link's state with
 // ParseIdentity; ends with the fields as ParseIdentity leaves them.

@@ -12,6 +12,8 @@ packages=(
   dbus at-spi2-core python3-pyatspi
   # the measurements window (Qt Charts needs the OpenGL CMake files to configure)
   qt6-charts-dev libqt6opengl6-dev
+  qt6-serialport-dev
+  lintian appstream man-db
 )
 
 missing=()

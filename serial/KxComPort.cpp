@@ -207,17 +207,22 @@ bool TKxComPort::State() const
 bool TKxComPort::OpenOnce()
 {
     const QString path = DevicePath(FPortNumber);
+    FLastOpenError = ENOENT;
     if (path.isEmpty())
         return false;
     const int fd =
         ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        FLastOpenError = errno;
         return false;
+    }
     // flock keeps out other instances even where TIOCEXCL does not (root).
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        FLastOpenError = errno;
         ::close(fd);
         return false;
     }
+    FLastOpenError = 0;
     ::ioctl(fd, TIOCEXCL);
     FPortHandle = fd;
     return true;
@@ -235,8 +240,7 @@ bool TKxComPort::Open()
         if (answer != IUserPrompts::Answer::Retry)
             break;
     }
-    if (Opened())
-        ApplySettings();
+    FLastSetupFailed = Opened() && !ApplySettings();
     return Opened();
 }
 

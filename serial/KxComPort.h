@@ -95,6 +95,11 @@ public:
     void SetVersion(const QByteArray&) {} // read-only in effect
 
     bool Open();
+    // Why the last Open failed: the errno of the failing step (open or the
+    // exclusive lock), 0 after a successful one. A port whose line settings
+    // could not be applied is open and shows LastSetupFailed.
+    int LastOpenError() const { return FLastOpenError; }
+    bool LastSetupFailed() const { return FLastSetupFailed; }
     void Close();
     void Flush(); // discards both driver queues
     // After a terminated Read that timed out on this open port, the reply it
@@ -144,6 +149,8 @@ private:
     bool FShowErrors = true;
     bool FTimedOut = false;
     bool FLateReplyPossible = false; // see DiscardLateReply
+    int FLastOpenError = 0;
+    bool FLastSetupFailed = false;
     const QByteArray FVersion = QByteArrayLiteral("2.0.2");
     TNotifyEvent FOnTimeout;
     // Last bytes of the reply stream, so an end-of-response split across

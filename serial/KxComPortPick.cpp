@@ -1,5 +1,7 @@
 #include "KxComPort.h"
 #include "PickPortForm.h"
+#include "PortInfo.h"
+#include "PortProblem.h"
 
 #include <QComboBox>
 #include <QScopeGuard>
@@ -33,6 +35,41 @@ int PortOfItem(const QString& text)
     return ok ? port : 0;
 }
 
+struct TProblemPort {
+    int number;
+    TOpenProblem problem;
+    int error;
+};
+
+// "COM33: permission denied" for one port, a count and the first few for more;
+// the tool tip names each with its device and what to do.
+void ShowProblems(TformPickPort& dialog, const QList<TProblemPort>& problems)
+{
+    if (problems.isEmpty())
+        return;
+    QStringList shortForms, details;
+    for (const TProblemPort& p : problems) {
+        const QString what = OpenProblemText(p.problem, p.error);
+        shortForms << ItemText(p.number) + QStringLiteral(": ") + what;
+        QString line = ItemText(p.number) + QStringLiteral(" (") +
+                       TKxComPort::DevicePath(p.number) + QStringLiteral("): ") + what;
+        if (p.problem == TOpenProblem::Busy) {
+            const QString holders = HoldersText(FindPortHolders(TKxComPort::DevicePath(p.number)));
+            if (!holders.isEmpty())
+                line += QStringLiteral(": ") + holders;
+        }
+        if (const QString advice = OpenProblemAdvice(p.problem); !advice.isEmpty())
+            line += QStringLiteral(": ") + advice;
+        details << line;
+    }
+    const QString summary =
+        problems.size() == 1
+            ? shortForms.first()
+            : QStringLiteral("%1 ports could not be opened: ").arg(problems.size()) +
+                  shortForms.join(QStringLiteral("; "));
+    dialog.ShowOpenProblems(summary, details.join(QLatin1Char('\n')));
+}
+
 } // namespace
 
 bool TKxComPort::Pick()
@@ -49,14 +86,29 @@ bool TKxComPort::Pick()
             FShowErrors = savedShowErrors;
             FPortNumber = savedPort;
         });
+        QList<int> found;
+        QList<TProblemPort> problems;
         for (int n = FirstPort; n <= LastPort; ++n) {
             FPortNumber = n;
             FShowErrors = false;
-            if (Open())
-                dialog->AddPort(n, DevicePath(n));
+            if (Open()) {
+                found << n;
+                continue;
+            }
+            const TOpenProblem problem = ClassifyOpenError(FLastOpenError);
+            if (problem != TOpenProblem::NoDevice)
+                problems << TProblemPort{n, problem, FLastOpenError};
         }
         // Leave no probe open: the caller opens the chosen port itself.
         Close();
+        QList<QString> paths;
+        for (const int n : found)
+            paths << DevicePath(n);
+        const QList<TPortDescription> descriptions = DescribePorts(paths);
+        for (qsizetype i = 0; i < found.size(); ++i)
+            dialog->AddPort(found[i], paths[i], descriptions[i].Summary(),
+                            descriptions[i].Details());
+        ShowProblems(*dialog, problems);
     }
 
     QComboBox* list = dialog->listPorts();

@@ -17,10 +17,13 @@ public:
     {
         QMessageBox::warning(nullptr, PromptCaption(), text, QMessageBox::Ok);
     }
-    Answer AskYesNo(const QString& text) override
+    Answer AskYesNo(const QString& text) override { return AskYesNoWithDetails(text, QString()); }
+    Answer AskYesNoWithDetails(const QString& text, const QString& details) override
     {
         QMessageBox box(QMessageBox::Warning, PromptCaption(), text,
                         QMessageBox::Yes | QMessageBox::No);
+        if (!details.isEmpty())
+            box.setDetailedText(details);
         switch (box.exec()) {
         case QMessageBox::Yes:
             return Answer::Yes;

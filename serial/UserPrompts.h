@@ -23,6 +23,14 @@ public:
     virtual void Warning(const QString& text) = 0;
     // Warning box with Yes and No; Other when dismissed without a choice.
     virtual Answer AskYesNo(const QString& text) = 0;
+    // The same box with details behind Qt's "Show Details..." button, shown
+    // collapsed: text and buttons stay as they are. Without an override it is
+    // the plain AskYesNo.
+    virtual Answer AskYesNoWithDetails(const QString& text, const QString& details)
+    {
+        Q_UNUSED(details);
+        return AskYesNo(text);
+    }
     // Warning box with Abort and Retry (the port's boxes); a dismissed box is Abort.
     virtual Answer AskAbortRetry(const QString& text) = 0;
     // Text input box with OK and Cancel; the field starts with initialText.

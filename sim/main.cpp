@@ -40,6 +40,10 @@ int main(int argc, char** argv)
         std::fputs(sim::helpText().c_str(), stdout);
         return 0;
     }
+    if (options.version) {
+        std::fputs("mero-sim " MERO_SIM_VERSION "\n", stdout);
+        return 0;
+    }
     if (!options.seedGiven)
         options.unit.seed = std::random_device{}();
 

@@ -63,6 +63,8 @@ std::string parseOptions(int argc, char** argv, SimOptions& out)
 
         if (name == "--help" || name == "-h") {
             out.help = true;
+        } else if (name == "--version") {
+            out.version = true;
         } else if (name == "--cr-only") {
             out.crOnly = true;
         } else if (name == "--no-noise") {
@@ -193,6 +195,7 @@ Diagnostics:
                        TX a reply, DROP and MUTE a line left unanswered, LOST
                        reply bytes nobody took, START, STOP and UNPLUG
   --help               show this text
+  --version            show the version
 
 Lines end with CR LF or CR and may start with ";DC:". Queries are "<M>?", set
 commands "<M> <value>"; a set command is answered "OK", a bad line "ERR <reason>".

@@ -29,6 +29,7 @@ struct SimOptions {
     double unplugAfter = -1.0; // seconds; negative never
     std::string traceFile;
     bool help = false;
+    bool version = false;
 };
 
 std::string parseOptions(int argc, char** argv, SimOptions& out);

@@ -81,6 +81,7 @@ private Q_SLOTS:
     void pickerChoiceIsReadBack();
     void failedScan_data();
     void failedScan();
+    void failedScanExplainsInDetailsAndLog();
     void logSwitch_data();
     void logSwitch();
     void exitSendsStopFirst();
@@ -302,6 +303,41 @@ void TestMeroStartup::failedScan()
         QVERIFY(!w->TaskTimer->isActive());
         QVERIFY(!w->StatusTimer->isActive());
     }
+}
+
+// The box keeps its text and buttons; why no unit was found goes behind
+// "Show Details..." and, with the log on, into the log as extra lines.
+void TestMeroStartup::failedScanExplainsInDetailsAndLog()
+{
+    qputenv("USERNAME", "tester");
+    PtyUnit silent(4), other(6);
+    other.onLine(";DC:ID?", "MakerX,1234,1,1.0\r");
+    prompts->answerYesNo(IUserPrompts::Answer::No);
+    Create({"-log"});
+    w->FormCreate(w);
+
+    QCOMPARE(prompts->shown().size(), 1);
+    const ScriptedPrompts::Shown& box = prompts->shown().first();
+    QCOMPARE(box.kind, ScriptedPrompts::Kind::YesNo);
+    QCOMPARE(box.text, QStringLiteral("No device found. Try to reconnect?\n\nMake sure unit is "
+                                      "fully powered on\nbefore selecting Yes"));
+    const QString pty = QStringLiteral("pseudo-terminal");
+    const QStringList expected{
+        "COM1-COM3, COM5, COM7-COM100: no device file",
+        QStringLiteral("COM4 (%1, %2): no reply within 100 ms").arg(silent.linkPath(), pty),
+        QStringLiteral("COM6 (%1, %2): answered \"MakerX,1234,1,1.0\": model \"1234\" is not an "
+                       "accepted unit (2740, 2640)")
+            .arg(other.linkPath(), pty)};
+    QCOMPARE(box.details.split('\n'), expected);
+
+    QFile log(QString::fromLatin1(appState().LogFile.BoundName()));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QStringList scanLines;
+    for (const QByteArray& line : log.readAll().split('\n'))
+        if (line.startsWith("Scan: "))
+            scanLines << QString::fromLatin1(line.mid(6).chopped(line.endsWith('\r') ? 1 : 0));
+    QCOMPARE(scanLines, expected);
+    QVERIFY(w->Ending());
 }
 
 void TestMeroStartup::logSwitch_data()

@@ -1,5 +1,7 @@
 #include "E2ESupport.h"
 
+#include <QHash>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -257,19 +259,39 @@ void Screen::KeyUp(const QString& key) const
 }
 
 bool Screen::ShowsBox(const QString& window, QMessageBox::Icon icon, const QString& text,
-                      QMessageBox::StandardButtons buttons) const
+                      QMessageBox::StandardButtons buttons, const QString& details) const
 {
     QTemporaryDir shots;
     // The pointer starts in the middle of the screen, over a centred box's
-    // buttons; a button under it is drawn lighter.
-    Run("xdotool", {"mousemove", "--sync", "0", "767"});
+    // buttons; a button under it is drawn lighter, and once the pointer has
+    // left it, a little differently from one never touched. The reference
+    // goes through the same: the pointer visits the same spot on it, then
+    // both are left alone.
+    const auto shellValues = [this](const QStringList& args) {
+        QHash<QString, int> values;
+        for (const QString& line : QString::fromLatin1(Run("xdotool", args)).split('\n'))
+            values.insert(line.section('=', 0, 0), line.section('=', 1).toInt());
+        return values;
+    };
+    const auto pointer = shellValues({"getmouselocation", "--shell"});
+    const auto shown = shellValues({"getwindowgeometry", "--shell", window});
+    const QPoint spot(pointer.value("X") - shown.value("X"), pointer.value("Y") - shown.value("Y"));
     QMessageBox reference(icon, QStringLiteral("reference box"), text, buttons);
+    if (!details.isEmpty())
+        reference.setDetailedText(details);
     // In the top left corner, clear of the program's box in the middle: an
     // X server keeps no pixels of a covered window.
     reference.move(0, 0);
     reference.show();
     if (!shots.isValid() || !QTest::qWaitForWindowExposed(&reference))
         return false;
+    if (reference.rect().contains(spot)) {
+        const QPoint at = reference.mapToGlobal(spot);
+        Run("xdotool", {"mousemove", "--sync", QString::number(at.x()), QString::number(at.y())});
+        QTest::qWait(100);
+    }
+    Run("xdotool", {"mousemove", "--sync", "0", "767"});
+    QTest::qWait(100);
     const QString id = QString::number(reference.winId());
     // Each is shot while it has the focus (an active window draws its
     // default button differently), again until they agree or the deadline

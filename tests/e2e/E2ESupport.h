@@ -129,8 +129,10 @@ public:
     // True when the window shows, pixel for pixel, what a message box with
     // this icon, text and buttons shows on this display: the test program
     // (a QApplication on this display) puts one up beside it to compare.
+    // With details, the reference has them too, collapsed behind its
+    // "Show Details..." button.
     bool ShowsBox(const QString& window, QMessageBox::Icon icon, const QString& text,
-                  QMessageBox::StandardButtons buttons) const;
+                  QMessageBox::StandardButtons buttons, const QString& details = {}) const;
 
     QImage Shot(const QString& window, const QString& file) const;
 

@@ -12,7 +12,9 @@
 #include "MeasureBar.h"
 #include "plussped.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -103,6 +105,7 @@ private Q_SLOTS:
     }
 
     void operatorSession();
+    void terminalRemembersAndCompletes();
 };
 
 void TestE2EOperator::operatorSession()
@@ -195,6 +198,59 @@ void TestE2EOperator::operatorSession()
     import.start("import", {"-window", QString::number(w->winId()), shot});
     QTRY_VERIFY_WITH_TIMEOUT(import.state() == QProcess::NotRunning, 10000);
     QVERIFY(!QImage(shot).isNull());
+}
+
+// Up brings back the last line sent, Enter sends it again; typing "c"
+// offers the mnemonics that start with it.
+void TestE2EOperator::terminalRemembersAndCompletes()
+{
+    if (!w) {
+        w = std::make_unique<TMERO_App>();
+        w->FormCreate(w.get());
+        QVERIFY(!w->Ending());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    }
+    if (Find<QTabWidget>("PageControl1")->currentIndex() != 0)
+        ShowPage(0);
+    auto* edit = Find<QLineEdit>("SendEdit");
+    // Off the centre, where the session's click left the pointer: xdotool's
+    // --sync waits for a motion that would never come.
+    Click(edit, QPoint(6, edit->height() / 2));
+    Keys({"Escape"});
+    QTRY_COMPARE(edit->text(), QString());
+    NewCommands();
+    Xdo({"type", "--delay", "30", "BC?"});
+    QTRY_COMPARE(edit->text(), QString("BC?"));
+    Keys({"Return"});
+    QList<QByteArray> typed;
+    QTRY_VERIFY_WITH_TIMEOUT((typed += NewCommands(), !typed.isEmpty()), 3000);
+    QCOMPARE(typed, QList<QByteArray>{"BC?"});
+
+    Keys({"Escape"});
+    QTRY_COMPARE(edit->text(), QString());
+    Keys({"Up"});
+    QTRY_COMPARE(edit->text(), QString("BC?"));
+    Keys({"Return"});
+    typed.clear();
+    QTRY_VERIFY_WITH_TIMEOUT((typed += NewCommands(), !typed.isEmpty()), 3000);
+    QCOMPARE(typed, QList<QByteArray>{"BC?"});
+
+    Keys({"Escape"});
+    QTRY_COMPARE(edit->text(), QString());
+    Xdo({"type", "c"});
+    QCompleter* completer = edit->completer();
+    QVERIFY(completer);
+    QTRY_VERIFY(completer->popup()->isVisible());
+    QStringList offered;
+    for (int row = 0; row < completer->completionModel()->rowCount(); ++row)
+        offered << completer->completionModel()->index(row, 0).data().toString();
+    QVERIFY2(offered.contains("CS"), qPrintable(offered.join(' ')));
+    Keys({"Escape"});
+    QTRY_VERIFY(!completer->popup()->isVisible());
+    QCOMPARE(edit->text(), QString("c"));
+    // Nothing of this was sent.
+    QVERIFY(NewCommands().isEmpty());
 }
 
 MERO_E2E_MAIN(TMEROApplication, TestE2EOperator)

@@ -141,11 +141,17 @@ void TestE2EStartup::silentUnitNoEndsWithoutWindow()
     if (QTest::currentTestFailed())
         return;
     QVERIFY2(!box.isEmpty(), "no box");
+    // The specified text and buttons; why the scan failed waits, collapsed,
+    // behind "Show Details...".
+    const QString details = QStringLiteral("COM1-COM2, COM4-COM100: no device file\n"
+                                           "COM3 (%1/COM3, pseudo-terminal): "
+                                           "no reply within 100 ms")
+                                .arg(dir.path());
     QVERIFY(screen.ShowsBox(box, QMessageBox::Warning,
                             "No device found. Try to reconnect?\n\n"
                             "Make sure unit is fully powered on\n"
                             "before selecting Yes",
-                            QMessageBox::Yes | QMessageBox::No));
+                            QMessageBox::Yes | QMessageBox::No, details));
 
     // No: the program ends, and the window never shows.
     screen.Key(box, "n");

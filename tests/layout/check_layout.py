@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Checks the include rules of the folders.
 
-- core/, protocol/, measure/ and sim/ include no Qt Widgets header;
+- core/, protocol/, measure/, sim/ and portinfo/ include no Qt Widgets header;
 - nothing outside app/, tests/, bench/ and fuzz/ includes a header of app/.
 
 Usage: check_layout.py SOURCE_ROOT QTWIDGETS_INCLUDE_DIR
@@ -14,7 +14,7 @@ import re
 import sys
 import tempfile
 
-NO_WIDGETS = ("core", "protocol", "measure", "sim")
+NO_WIDGETS = ("core", "protocol", "measure", "sim", "portinfo")
 MAY_USE_APP = ("app", "tests", "bench", "fuzz")
 SKIP = ("build", ".git")
 SOURCE_EXT = (".h", ".hpp", ".cpp", ".cc", ".in")

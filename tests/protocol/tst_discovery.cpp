@@ -2,12 +2,14 @@
 #include "Communication.h"
 #include "Discovery.h"
 #include "KxComPort.h"
+#include "OtherHolder.h"
 #include "PtyUnit.h"
 #include "RecordingEcho.h"
 #include "ScriptedPrompts.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -16,6 +18,7 @@
 #include <atomic>
 #include <fcntl.h>
 #include <memory>
+#include <sys/file.h>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -96,6 +99,8 @@ private Q_SLOTS:
     void noUnitClosesEveryPort();
     void silentPortsKeepIdentity();
     void exchangesAreLogged();
+    void outcomeOfEachPort();
+    void permissionDeniedSaysHowToFix();
 };
 
 void TestDiscovery::init()
@@ -312,6 +317,98 @@ void TestDiscovery::exchangesAreLogged()
                             "Sent    (t): ;DC:ID?",
                             "Received(t): Maker A,2740,10432,3.1.2",
                         }));
+}
+
+namespace
+{
+
+// True while some process holds an exclusive lock on the file.
+bool Locked(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    ::close(fd);
+    return locked;
+}
+
+} // namespace
+
+// A silent port, a unit of another model, a port another program holds and
+// a device that answers with control bytes: one line each, the absent ports
+// in ranges, the ports in order.
+void TestDiscovery::outcomeOfEachPort()
+{
+    PtyUnit silent(2), makerX(3), held(5), noisy(9);
+    makerX.onLine(IdQuery, reply("MakerX,1234,1,1.0"));
+    noisy.onLine(IdQuery, "\x01ok\x1b[0m\r\n");
+    OtherHolder holder(held.linkPath());
+    QVERIFY2(holder.Started(), "flock(1) is needed");
+    QTRY_VERIFY(Locked(held.linkPath()));
+
+    TScanReport report;
+    QVERIFY(!DetectDevice(&report));
+    QCOMPARE(report.outcomes.size(), 100);
+    QCOMPARE(report.outcomes[4].result, TScanResult::Busy);
+    const QStringList lines = ScanDetailLines(report);
+    const auto where = [](const PtyUnit& u) {
+        return QStringLiteral("COM%1 (%2, pseudo-terminal): ").arg(u.comNumber()).arg(u.linkPath());
+    };
+    QCOMPARE(lines.size(), 5);
+    QCOMPARE(lines[0], QStringLiteral("COM1, COM4, COM6-COM8, COM10-COM100: no device file"));
+    QCOMPARE(lines[1], where(silent) + "no reply within 100 ms");
+    QCOMPARE(lines[2], where(makerX) + "answered \"MakerX,1234,1,1.0\": model \"1234\" is not an "
+                                       "accepted unit (2740, 2640)");
+    QCOMPARE(lines[3],
+             where(held) +
+                 QStringLiteral("held by another program: flock (process %1)").arg(holder.Pid()));
+    QCOMPARE(lines[4], where(noisy) + "answered \"\\x01ok\\x1b[0m\": not an identification");
+    // The identity is still what the last answering port said.
+    QCOMPARE(state->CompanyName, QByteArray(""));
+}
+
+// A port the user may not open: a device file with mode 000. Root may open
+// anything, so as root the case runs again in a child process as "nobody".
+void TestDiscovery::permissionDeniedSaysHowToFix()
+{
+    if (::geteuid() == 0) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start("setpriv",
+                    {"--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                     QCoreApplication::applicationFilePath(), "permissionDeniedSaysHowToFix"});
+        if (!child.waitForStarted())
+            QSKIP("running as root and setpriv(1) is not available to drop to nobody");
+        QVERIFY(child.waitForFinished(60000));
+        const QByteArray out = child.readAll();
+        if (child.exitCode() != 0 && out.contains("setpriv:"))
+            QSKIP(qPrintable("running as root and cannot become nobody: " + out.trimmed()));
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, out);
+        QVERIFY2(out.contains("PASS   : TestDiscovery::permissionDeniedSaysHowToFix()"), out);
+        return;
+    }
+    // A directory of its own: the process-wide one may belong to another user.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray previous = qgetenv("MERO_COM_DIR");
+    qputenv("MERO_COM_DIR", QFile::encodeName(dir.path()));
+    const auto back = qScopeGuard([&] { qputenv("MERO_COM_DIR", previous); });
+    QFile file(dir.filePath("COM33"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QVERIFY(file.setPermissions({}));
+
+    TScanReport report;
+    QVERIFY(!DetectDevice(&report));
+    QCOMPARE(report.outcomes[32].result, TScanResult::PermissionDenied);
+    const QStringList lines = ScanDetailLines(report);
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0], QStringLiteral("COM1-COM32, COM34-COM100: no device file"));
+    QCOMPARE(lines[1], QStringLiteral("COM33 (%1, serial device): permission denied: add yourself "
+                                      "to the dialout group with \"sudo usermod -aG dialout "
+                                      "$USER\", then log in again")
+                           .arg(file.fileName()));
 }
 
 QTEST_GUILESS_MAIN(TestDiscovery)

@@ -72,6 +72,40 @@ class TestInstall : public QObject
             QVERIFY2(v.code == 0 && v.out.trimmed().isEmpty(), v.out);
         }
 
+        // Debian's conventions: manual pages, licence terms, changelog, AppStream.
+        for (const char* page : {"share/man/man1/mero.1.gz", "share/man/man1/mero-sim.1.gz"}) {
+            const QString path = root.filePath(page);
+            QVERIFY2(QFileInfo::exists(path), page);
+            if (QStandardPaths::findExecutable("man").isEmpty())
+                continue;
+            QProcess man;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("MANWIDTH", "80");
+            man.setProcessEnvironment(env);
+            man.start("man", {"--warnings", "-l", path});
+            QVERIFY(man.waitForFinished(30000));
+            QCOMPARE(man.exitCode(), 0);
+            const QByteArray text = man.readAllStandardOutput();
+            QVERIFY2(man.readAllStandardError().isEmpty(), page);
+            for (const char* section : {"NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "SEE ALSO"})
+                QVERIFY2(text.contains(section), section);
+            QVERIFY(text.contains("--version"));
+        }
+        QFile copyright(root.filePath("share/doc/mero/copyright"));
+        QVERIFY(copyright.open(QIODevice::ReadOnly));
+        const QByteArray terms = copyright.readAll();
+        QVERIFY(terms.startsWith(
+            "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"));
+        QVERIFY(terms.contains("License: GPL-3+"));
+        QVERIFY(QFileInfo::exists(root.filePath("share/doc/mero/changelog.gz")));
+        const QString metainfo = root.filePath("share/metainfo/invalid.mero.MERO.metainfo.xml");
+        QVERIFY(QFileInfo::exists(metainfo));
+        const QString appstream = QStandardPaths::findExecutable("appstreamcli");
+        if (!appstream.isEmpty()) {
+            const Result v = Run(appstream, {"validate", "--no-net", metainfo});
+            QVERIFY2(v.code == 0, v.out);
+        }
+
         const QString icons = root.filePath("share/icons/hicolor");
         QFile svg(icons + "/scalable/apps/mero.svg");
         QVERIFY(svg.open(QIODevice::ReadOnly));
@@ -121,13 +155,37 @@ private Q_SLOTS:
         QCOMPARE(field("Package"), QByteArray("mero"));
         QCOMPARE(field("Version"), QByteArray(MERO_VERSION));
         QCOMPARE(field("Architecture"), arch.out.trimmed());
-        QVERIFY(!field("Maintainer").isEmpty());
+        QCOMPARE(field("Maintainer"), QByteArray("MERO developers <noreply@mero.invalid>"));
         QVERIFY(!field("Section").isEmpty());
         QVERIFY(field("Description").contains("laser-diode"));
         const QByteArray depends = field("Depends");
         for (const char* dep : {"libc6", "libqt6core6", "libqt6gui6", "libqt6widgets6", "libx11-6",
                                 "qt6-qpa-plugins"})
             QVERIFY2(depends.contains(dep), depends);
+
+        // The long description in Debian's form: every line indented, none
+        // too long, an empty line written as " .".
+        const QList<QByteArray> description = field("Description").split('\n');
+        QVERIFY(description.size() > 3);
+        for (const QByteArray& line : description.mid(1)) {
+            QVERIFY2(line.startsWith(' ') && line.size() <= 80, line);
+            QVERIFY2(!line.trimmed().isEmpty(), "empty line not written as \" .\"");
+        }
+        QVERIFY(description.contains(" ."));
+
+        // lintian: no error; warnings are listed for the release notes.
+        const QString lintian = QStandardPaths::findExecutable("lintian");
+        if (!lintian.isEmpty()) {
+            const Result l = Run(lintian, {deb}, 120000);
+            QList<QByteArray> errors;
+            for (const QByteArray& line : l.out.split('\n')) {
+                if (line.startsWith("E: "))
+                    errors << line;
+                else if (line.startsWith("W: "))
+                    qInfo("lintian %s", line.constData());
+            }
+            QVERIFY2(errors.isEmpty(), errors.join('\n').constData());
+        }
 
         const QString root = out.filePath("root");
         const Result x = Run(dpkgDeb, {"-x", deb, root});

@@ -1,4 +1,6 @@
+#include "FakePortSource.h"
 #include "KxComPort.h"
+#include "OtherHolder.h"
 #include "PickPortForm.h"
 #include "PtyUnit.h"
 #include "ScriptedPrompts.h"
@@ -7,8 +9,11 @@
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QGroupBox>
+#include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 
@@ -23,6 +28,11 @@ struct TShown {
     QStringList items;
     QStringList paths;
     QString current;
+    QStringList descriptions;
+    QStringList tips;
+    QString problems;
+    QString problemTip;
+    QSize size;
 };
 
 // Runs Pick and, once its dialog is up, records the list and calls act on
@@ -50,7 +60,14 @@ bool PickWith(TKxComPort& port, const std::function<void(TformPickPort*)>& act, 
                 for (int i = 0; i < list->count(); ++i) {
                     shown->items << list->itemText(i);
                     shown->paths << list->model()->index(i, 1).data().toString();
+                    shown->descriptions << list->model()->index(i, 2).data().toString();
+                    shown->tips << list->model()->index(i, 0).data(Qt::ToolTipRole).toString();
                 }
+                if (dialog->ProblemsLabel()->isVisible()) {
+                    shown->problems = dialog->ProblemsLabel()->text();
+                    shown->problemTip = dialog->ProblemsLabel()->toolTip();
+                }
+                shown->size = dialog->size();
                 shown->current = list->currentIndex() < 0 ? QString() : list->currentText();
             }
             act(dialog);
@@ -87,6 +104,9 @@ private Q_SLOTS:
     void heldPortIsNotListed();
     void noPortAtAll();
     void dialogLayout();
+    void describesEachPort();
+    void oddDescriptionsKeepItems();
+    void heldPortIsExplainedUnderTheList();
 };
 
 void TestPickPort::init()
@@ -238,6 +258,89 @@ void TestPickPort::dialogLayout()
         },
         nullptr);
     QVERIFY(checked);
+}
+
+// An FTDI adapter, a CDC-ACM device, a built-in port and a virtual unit: each
+// item keeps its "COM" n text and shows path and description beside it.
+void TestPickPort::describesEachPort()
+{
+    PtyUnit com1(1), com33(33), com65(65), com70(70);
+    FakePortSource source;
+    source.records << FakePortSource::BuiltIn() << FakePortSource::Ftdi()
+                   << FakePortSource::CdcAcm();
+    source.link(com1.linkPath(), "/dev/ttyS0");
+    source.link(com33.linkPath(), "/dev/ttyUSB0");
+    source.link(com65.linkPath(), "/dev/ttyACM0");
+    TShown shown;
+    PickWith(
+        *port, [](TformPickPort* d) { d->reject(); }, &shown);
+
+    QCOMPARE(shown.items, QStringList({"COM1", "COM33", "COM65", "COM70"}));
+    QCOMPARE(shown.paths,
+             QStringList({com1.linkPath(), com33.linkPath(), com65.linkPath(), com70.linkPath()}));
+    QCOMPARE(shown.descriptions.mid(0, 3),
+             QStringList({"built-in serial port", "FT232R USB UART (FTDI, serial A50285BI)",
+                          "Pico (Raspberry Pi, serial E66138935F4B6B2C)"}));
+    QVERIFY2(shown.descriptions[3].startsWith("pseudo-terminal"),
+             qPrintable(shown.descriptions[3]));
+    QVERIFY(shown.tips[1].contains("Stable name: /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_"
+                                   "A50285BI-if00-port0"));
+    QVERIFY(shown.tips[1].contains("Device: " + com33.linkPath()));
+    QVERIFY(shown.tips[3].contains("Links to: " + com70.slavePath()));
+    // Nothing failed to open: no line under the list, the designed size.
+    QVERIFY(shown.problems.isEmpty());
+    QCOMPARE(shown.size, QSize(240, 93));
+}
+
+void TestPickPort::oddDescriptionsKeepItems()
+{
+    PtyUnit com33(33), com34(34);
+    FakePortSource source;
+    TPortRecord odd = FakePortSource::Ftdi();
+    odd.description = QString(100000, QChar(0x01));
+    odd.manufacturer = QString::fromLatin1("\xff\xfe\r\n");
+    TPortRecord bare;
+    bare.systemLocation = "/dev/ttyUSB1";
+    source.records << odd << bare;
+    source.link(com33.linkPath(), "/dev/ttyUSB0");
+    source.link(com34.linkPath(), "/dev/ttyUSB1");
+    port->SetPort(34);
+    TShown shown;
+    const bool picked = PickWith(
+        *port, [](TformPickPort* d) { QTest::keyClick(d, Qt::Key_Return); }, &shown);
+    QCOMPARE(shown.items, QStringList({"COM33", "COM34"}));
+    QVERIFY(shown.descriptions[0].size() < 300);
+    QVERIFY(!shown.descriptions[0].contains(QChar(0x01)));
+    QCOMPARE(shown.descriptions[1], QStringLiteral("USB serial adapter"));
+    QVERIFY(picked);
+    QCOMPARE(port->Port(), 34);
+}
+
+// Another program holds COM4: the line under the list says so, its tool tip
+// names the program.
+void TestPickPort::heldPortIsExplainedUnderTheList()
+{
+    PtyUnit com3(3), com4(4);
+    OtherHolder other(com4.linkPath());
+    QVERIFY2(other.Started(), "flock(1) is needed");
+    // Held once the port no longer opens.
+    QTRY_VERIFY([&] {
+        TKxComPort probe;
+        probe.SetShowErrors(false);
+        probe.SetPort(4);
+        return !probe.Open();
+    }());
+    TShown shown;
+    PickWith(
+        *port, [](TformPickPort* d) { d->reject(); }, &shown);
+    QCOMPARE(shown.items, QStringList({"COM3"}));
+    QCOMPARE(shown.problems, QStringLiteral("COM4: held by another program"));
+    QCOMPARE(shown.problemTip,
+             QStringLiteral("COM4 (%1): held by another program: flock (process %2)")
+                 .arg(com4.linkPath())
+                 .arg(other.Pid()));
+    QVERIFY(shown.size.height() > 93);
+    QVERIFY(shown.size.width() >= 240);
 }
 
 QTEST_MAIN(TestPickPort)

@@ -28,9 +28,9 @@ void ScriptedPrompts::clear()
     fUnexpected.clear();
 }
 
-void ScriptedPrompts::record(Kind kind, const QString& text)
+void ScriptedPrompts::record(Kind kind, const QString& text, const QString& details)
 {
-    fShown.append({kind, text});
+    fShown.append({kind, text, details});
     if (onShown)
         onShown(fShown.last());
 }
@@ -47,7 +47,13 @@ void ScriptedPrompts::Warning(const QString& text)
 
 IUserPrompts::Answer ScriptedPrompts::AskYesNo(const QString& text)
 {
-    record(Kind::YesNo, text);
+    return AskYesNoWithDetails(text, QString());
+}
+
+IUserPrompts::Answer ScriptedPrompts::AskYesNoWithDetails(const QString& text,
+                                                          const QString& details)
+{
+    record(Kind::YesNo, text, details);
     if (yesNo.isEmpty()) {
         fUnexpected.append(fShown.last());
         return Answer::Other;

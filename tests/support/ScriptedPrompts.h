@@ -18,6 +18,7 @@ public:
     struct Shown {
         Kind kind;
         QString text;
+        QString details; // behind "Show Details..." (AskYesNoWithDetails)
     };
 
     ScriptedPrompts();
@@ -41,12 +42,14 @@ public:
     void Information(const QString& text) override;
     void Warning(const QString& text) override;
     Answer AskYesNo(const QString& text) override;
+    // Recorded and answered as a YesNo box, with its details.
+    Answer AskYesNoWithDetails(const QString& text, const QString& details) override;
     Answer AskAbortRetry(const QString& text) override;
     TextInput AskText(const QString& caption, const QString& prompt,
                       const QString& initialText) override;
 
 private:
-    void record(Kind kind, const QString& text);
+    void record(Kind kind, const QString& text, const QString& details = QString());
     QList<Answer> yesNo, abortRetry;
     QList<TextInput> texts;
     QList<Shown> fShown, fUnexpected;
