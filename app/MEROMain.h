@@ -159,6 +159,8 @@ private:
     // operator commands
     TTaskPump& Pump();
     void QueueSetting(const QString& commandText);
+    void ApplyValueFloors();
+    void SetRepRateLimit(double maxRate);
     void ProductionEnter(const char* mnemonic, QLineEdit* edit, qint32& field);
 
     std::unique_ptr<TResponseListEcho> FEcho;

@@ -103,6 +103,8 @@ void TPlusSpinEdit::SetValue(double NewValue)
         else if (NewValue > fMaxValue)
             NewValue = fMaxValue;
     }
+    if (NewValue < fFloorValue)
+        NewValue = fFloorValue;
     NewValue += 0.0; // no negative zero
     if (NewValue == fValue)
         return;
@@ -155,6 +157,17 @@ void TPlusSpinEdit::SetMaxValue(double NewValue)
     AssignValue(fValue);
     SetAutoSize(fAutoSize);
     Q_EMIT MaxValueChanged(fMaxValue);
+}
+
+void TPlusSpinEdit::SetFloorValue(double NewValue)
+{
+    // -infinity removes the floor; a floor of NaN or +infinity would store a value that is
+    // not finite.
+    if (std::isnan(NewValue) || NewValue == std::numeric_limits<double>::infinity() ||
+        NewValue == fFloorValue)
+        return;
+    // The present value stays: a form's value at creation is shown as designed.
+    fFloorValue = NewValue;
 }
 
 void TPlusSpinEdit::SelectDigit(int e)

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <limits>
+
 class QTimer;
 class TSpinArrowButton;
 
@@ -17,6 +19,9 @@ class TSpinArrowButton;
 //   also while the control's own Enabled is false. SetValue stores without any event.
 // - When MinValue and MaxValue differ, a value below MinValue becomes MinValue, otherwise one
 //   above MaxValue becomes MaxValue; equal limits (the default 0 and 0) do not limit.
+// - FloorValue (none by default) holds after the limits, whatever they are, for every later
+//   write of the value: a control whose upper side is unlimited can still refuse to go below
+//   a value.
 // - A value that is not finite is never stored: such writes are ignored.
 // - A typed digit that leaves a text that cannot be read raises MeroError("Not a valid
 //   number"): EnterDigit throws it, the key handling reports it through ReportMeroError;
@@ -59,6 +64,7 @@ public:
     double Value() const { return fValue; }
     double MinValue() const { return fMinValue; }
     double MaxValue() const { return fMaxValue; }
+    double FloorValue() const { return fFloorValue; }
     double Increment() const { return fIncrement; }
     int Decimals() const { return fDecimals; }
     int LeadingDigits() const { return fLeading; }
@@ -83,6 +89,8 @@ public:
     void SetIntValue(int NewValue);
     void SetMinValue(double NewValue);
     void SetMaxValue(double NewValue);
+    // Applies to later writes; the present value stays. -infinity removes the floor.
+    void SetFloorValue(double NewValue);
     void SetIncrement(double NewValue);
     void SetDecimals(int NewValue);
     void SetLeadingDigits(int NewValue);
@@ -175,6 +183,7 @@ private:
 
     double fMinValue = 0;
     double fMaxValue = 0;
+    double fFloorValue = -std::numeric_limits<double>::infinity();
     double fValue = 0;
     double fIncrement = 1.0;
     double fSavedIncrement = 0;

@@ -1,0 +1,147 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What the window must never put on the wire: a value the unit cannot hold,
+// a second recall nobody asked for, a read-back that misreads a wild reply.
+#include "OperatorFixture.h"
+
+#include "MeasureBar.h"
+#include "plussped.h"
+
+#include <QComboBox>
+#include <QPushButton>
+
+#include <climits>
+#include <functional>
+
+using TAction = std::function<void(TOperatorFixture&)>;
+Q_DECLARE_METATYPE(TAction)
+
+namespace
+{
+void Choose(QComboBox* box, int index)
+{
+    box->setCurrentIndex(index);
+    Q_EMIT box->activated(index);
+}
+
+// Lets the pump run a few passes, so that a command it owes is on the wire.
+void Settle(TOperatorFixture& f)
+{
+    QTRY_COMPARE(appState().CommandQueue.Count(), 0);
+    QTRY_VERIFY(!appState().TaskBusy);
+    QTest::qWait(30);
+    Q_UNUSED(f);
+}
+} // namespace
+
+class TestSafeWire : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void noValueBelowTheFloor_data();
+    void noValueBelowTheFloor();
+    void silentMaximumRateLeavesTheRateFree_data();
+    void silentMaximumRateLeavesTheRateFree();
+};
+
+void TestSafeWire::noValueBelowTheFloor_data()
+{
+    QTest::addColumn<TAction>("action");
+    QTest::addColumn<QByteArray>("wire");
+
+    auto down = [](const char* name) {
+        return TAction([name](TOperatorFixture& f) { f.Find<TPlusSpinEdit>(name)->SpinDown(); });
+    };
+    QTest::newRow("maximum current Down at 0") << down("MaxCurrentAdj") << QByteArray();
+    QTest::newRow("compliance voltage Down at 0") << down("ComplianceVAdj") << QByteArray();
+    QTest::newRow("maximum rate Down at 0") << down("MaximumRateAdj") << QByteArray();
+    QTest::newRow("burst count Down at 0") << down("BurstCountAdj") << QByteArray();
+    QTest::newRow("current Down at 0, no maximum") << down("ISettingAdj") << QByteArray();
+    QTest::newRow("maximum current Down from 1 stops at 0") << TAction([](TOperatorFixture& f) {
+        auto* mc = f.Find<TPlusSpinEdit>("MaxCurrentAdj");
+        f.DuringReadBack([&] { mc->AssignValue(1); });
+        mc->SpinDown();
+        mc->SpinDown();
+        mc->AssignValue(-5);
+        QCOMPARE(mc->Value(), 0.0);
+        QCOMPARE(f.Find<TPlusSpinEdit>("ISettingAdj")->MaxValue(), 0.0);
+    }) << QByteArray(";DC:MC 0\r\n");
+    // The specified chains stay as they are.
+    QTest::newRow("MC 40 to 20 clamps the current") << TAction([](TOperatorFixture& f) {
+        f.DuringReadBack([&] {
+            f.Find<TPlusSpinEdit>("MaxCurrentAdj")->AssignValue(40);
+            f.Find<TPlusSpinEdit>("ISettingAdj")->AssignValue(30);
+        });
+        f.Find<TPlusSpinEdit>("MaxCurrentAdj")->AssignValue(20);
+    }) << QByteArray(";DC:MC 20\r\n;DC:CS 020.00\r\n");
+    QTest::newRow("MR below the rate clamps the rate") << TAction([](TOperatorFixture& f) {
+        f.DuringReadBack([&] {
+            f.Find<TPlusSpinEdit>("MaximumRateAdj")->AssignValue(5000);
+            f.Find<TPlusSpinEdit>("RepRateAdj")->AssignValue(1000);
+        });
+        f.Find<TPlusSpinEdit>("MaximumRateAdj")->AssignValue(1);
+    }) << QByteArray(";DC:MR 1\r\n;DC:RR 000001.0\r\n");
+    QTest::newRow("MR 0 leaves the rate as it is") << TAction([](TOperatorFixture& f) {
+        f.DuringReadBack([&] {
+            f.Find<TPlusSpinEdit>("MaximumRateAdj")->AssignValue(1);
+            f.Find<TPlusSpinEdit>("RepRateAdj")->AssignValue(1);
+        });
+        f.Find<TPlusSpinEdit>("MaximumRateAdj")->SpinDown();
+        QCOMPARE(f.Find<TPlusSpinEdit>("RepRateAdj")->Value(), 1.0);
+    }) << QByteArray(";DC:MR 0\r\n");
+}
+
+void TestSafeWire::noValueBelowTheFloor()
+{
+    QFETCH(TAction, action);
+    QFETCH(QByteArray, wire);
+    TOperatorFixture f(41);
+    action(f);
+    QCOMPARE(f.WireWhenEqual(wire), wire);
+    Settle(f);
+    QCOMPARE(f.unit.received(), wire);
+}
+
+void TestSafeWire::silentMaximumRateLeavesTheRateFree_data()
+{
+    QTest::addColumn<QByteArray>("mr");
+    QTest::addColumn<QByteArray>("mc");
+    QTest::newRow("MR? 0") << QByteArray("0") << QByteArray("40");
+    QTest::newRow("MR? decimal") << QByteArray("0.5") << QByteArray("40");
+    QTest::newRow("MR? silent, MC? negative") << QByteArray() << QByteArray("-5");
+}
+
+void TestSafeWire::silentMaximumRateLeavesTheRateFree()
+{
+    QFETCH(QByteArray, mr);
+    QFETCH(QByteArray, mc);
+    TOperatorFixture f(42);
+    auto replies = BasicUnitReplies();
+    if (mr.isEmpty())
+        replies.remove("MR");
+    else
+        replies["MR"] = mr;
+    replies["MC"] = mc;
+    f.Answer(replies);
+    f.w->ComPort->SetResponseTime(200);
+    f.w->Initialize();
+    auto* rr = f.Find<TPlusSpinEdit>("RepRateAdj");
+    auto* cs = f.Find<TPlusSpinEdit>("ISettingAdj");
+    QCOMPARE(rr->Value(), 1000.0);
+    QVERIFY(cs->Value() >= 0);
+    QVERIFY(cs->MaxValue() >= 0);
+    QCOMPARE(f.Find<TMeasureBar>("CurrentMeasureBar")->maximum() >= 0, true);
+
+    f.unit.clearReceived();
+    rr->SelectDigit(0);
+    rr->SpinUp();
+    cs->SelectDigit(0);
+    cs->SpinDown();
+    const QByteArray wire(";DC:RR 001001.0\r\n;DC:CS 011.50\r\n");
+    QCOMPARE(f.WireWhenEqual(wire), wire);
+    Settle(f);
+    QCOMPARE(f.unit.received(), wire);
+}
+
+QTEST_MAIN(TestSafeWire)
+#include "tst_safewire.moc"
