@@ -4,6 +4,7 @@
 #include "spinarrowbutton.h"
 #include "spinnumbers.h"
 
+#include <QApplication>
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -52,6 +53,12 @@ TPlusSpinEdit::TPlusSpinEdit(QWidget* parent) : QWidget(parent)
 
     fTimer = new QTimer(this);
     connect(fTimer, &QTimer::timeout, this, [this] {
+        // A blocked window never passes the arrow's release on: the spin would go on
+        // stepping after the box that took the release was answered.
+        if (!CanSeeRelease()) {
+            AbandonSpin();
+            return;
+        }
         if (fTick == TTick::Up)
             SpinUp(fTimer);
         else if (fTick == TTick::Down)
@@ -421,6 +428,8 @@ void TPlusSpinEdit::SetEnabled(bool NewValue)
 {
     const bool changed = NewValue != fEnabled;
     fEnabled = NewValue;
+    if (!fEnabled)
+        AbandonSpin();
     PaintNow();
     ArrangeButtons();
     if (changed)
@@ -641,6 +650,9 @@ bool TPlusSpinEdit::event(QEvent* event)
         fPolished = true;
         FontChanged();
     }
+    // The window passes its deactivation on to every visible child.
+    if (event->type() == QEvent::WindowDeactivate)
+        AbandonSpin();
     return QWidget::event(event);
 }
 
@@ -649,6 +661,8 @@ void TPlusSpinEdit::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
     if (event->type() == QEvent::FontChange && fConstructed)
         FontChanged();
+    if (event->type() == QEvent::EnabledChange && !isEnabled())
+        AbandonSpin();
 }
 
 // ---- input ------------------------------------------------------------------------------
@@ -694,6 +708,32 @@ void TPlusSpinEdit::ButtonMouseUp()
     fTimer->stop();
     if (fSpinning)
         EndSpin();
+}
+
+bool TPlusSpinEdit::CanSeeRelease() const
+{
+    if (!fEnabled || !isEnabled() || !isVisible())
+        return false;
+    const QWidget* modal = QApplication::activeModalWidget();
+    return modal == nullptr || modal == window();
+}
+
+void TPlusSpinEdit::AbandonSpin()
+{
+    // Ends a spin whose release this control will not see; an owed change event is paid
+    // as at a release.
+    fTick = TTick::None;
+    fTimer->stop();
+    fUpButton->setDown(false);
+    fDownButton->setDown(false);
+    if (fSpinning)
+        EndSpin();
+}
+
+void TPlusSpinEdit::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    AbandonSpin();
 }
 
 void TPlusSpinEdit::EndSpin()
@@ -743,7 +783,8 @@ void TPlusSpinEdit::mousePressEvent(QMouseEvent* event)
 void TPlusSpinEdit::mouseDoubleClickEvent(QMouseEvent* event)
 {
     event->accept();
-    if (fEnabled)
+    // Only the left button's double click zeroes; the others are no command.
+    if (fEnabled && event->button() == Qt::LeftButton)
         RightZero();
 }
 

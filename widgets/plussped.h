@@ -28,6 +28,10 @@ class TSpinArrowButton;
 //   value, text and selection stay unchanged.
 // - Enabled (capital E) is the control's own flag: false greys it and makes it ignore mouse,
 //   keys and arrows, while the widget itself stays enabled and still takes the focus by Tab.
+// - A held arrow's auto-repeat ends (paying an owed change event) as soon as the control can
+//   no longer see the release: its window blocked by a modal box or deactivated, the control
+//   disabled or hidden.
+// - Only the left button's double click zeroes the digits right of the selection.
 // - The arrow buttons and the auto-repeat timer are children owned by the control.
 class TPlusSpinEdit : public QWidget
 {
@@ -156,6 +160,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -171,6 +176,8 @@ private:
     void ButtonMouseDown(TSpinArrowButton* Sender, Qt::MouseButton Button);
     void ButtonMouseUp();
     void EndSpin();
+    bool CanSeeRelease() const;
+    void AbandonSpin();
     void FontChanged();
     void ApplyAutoSize();
     void PaintNow();
