@@ -162,7 +162,9 @@ void TMERO_App::ReadSettings()
     ui->VoltageMeasureBar->SetMax(NumberFormat::RoundToInt32(state.ComplianceVoltage * 100));
 
     state.StorageBin = QueryInteger("RC");
-    SelectItem(ui->StorageBinSel, state.StorageBin - 1);
+    // Tested before subtracting: a reply of the smallest integer must not overflow.
+    const bool knownBin = state.StorageBin >= 1 && state.StorageBin <= ui->StorageBinSel->count();
+    SelectItem(ui->StorageBinSel, knownBin ? state.StorageBin - 1 : -1);
     state.SelectedBin = state.StorageBin;
 
     state.TempFaultBypass = QueryInteger("TB");

@@ -42,6 +42,8 @@ private Q_SLOTS:
     void noValueBelowTheFloor();
     void silentMaximumRateLeavesTheRateFree_data();
     void silentMaximumRateLeavesTheRateFree();
+    void storageBinOutsideTheListSelectsNone_data();
+    void storageBinOutsideTheListSelectsNone();
 };
 
 void TestSafeWire::noValueBelowTheFloor_data()
@@ -141,6 +143,31 @@ void TestSafeWire::silentMaximumRateLeavesTheRateFree()
     QCOMPARE(f.WireWhenEqual(wire), wire);
     Settle(f);
     QCOMPARE(f.unit.received(), wire);
+}
+
+void TestSafeWire::storageBinOutsideTheListSelectsNone_data()
+{
+    QTest::addColumn<QByteArray>("rc");
+    QTest::addColumn<int>("item");
+    QTest::newRow("bin 5") << QByteArray("5") << 4;
+    QTest::newRow("bin 1") << QByteArray("1") << 0;
+    QTest::newRow("bin 0") << QByteArray("0") << -1;
+    QTest::newRow("bin 6") << QByteArray("6") << -1;
+    QTest::newRow("smallest integer") << QByteArray("-2147483648") << -1;
+    QTest::newRow("largest integer") << QByteArray("2147483647") << -1;
+}
+
+void TestSafeWire::storageBinOutsideTheListSelectsNone()
+{
+    QFETCH(QByteArray, rc);
+    QFETCH(int, item);
+    TOperatorFixture f(43);
+    auto replies = BasicUnitReplies();
+    replies["RC"] = rc;
+    f.Answer(replies);
+    f.w->Initialize();
+    QCOMPARE(f.Find<QComboBox>("StorageBinSel")->currentIndex(), item);
+    QCOMPARE(appState().SelectedBin, rc.toInt());
 }
 
 QTEST_MAIN(TestSafeWire)
