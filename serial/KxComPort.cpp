@@ -346,7 +346,7 @@ QByteArray TKxComPort::Read()
     QByteArray result;
     if (FPortInUse) {
         if (FShowErrors)
-            UserPrompts().Information(QStringLiteral("Port is in use -- operation aborted"));
+            UserPrompts().Message(QStringLiteral("Port is in use -- operation aborted"));
         return result;
     }
     if (!Opened() && !Open())
@@ -437,7 +437,7 @@ qsizetype TKxComPort::ReadRaw(char* buffer, qsizetype capacity)
 {
     if (FPortInUse) {
         if (FShowErrors)
-            UserPrompts().Information(QStringLiteral("Port is in use -- operation aborted"));
+            UserPrompts().Message(QStringLiteral("Port is in use -- operation aborted"));
         return 0;
     }
     if (!Opened() && !Open())

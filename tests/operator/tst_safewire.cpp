@@ -6,6 +6,7 @@
 #include "MeasureBar.h"
 #include "plussped.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QPushButton>
 
@@ -44,6 +45,8 @@ private Q_SLOTS:
     void silentMaximumRateLeavesTheRateFree();
     void storageBinOutsideTheListSelectsNone_data();
     void storageBinOutsideTheListSelectsNone();
+    void aboutBoxesArePlain_data();
+    void aboutBoxesArePlain();
 };
 
 void TestSafeWire::noValueBelowTheFloor_data()
@@ -168,6 +171,28 @@ void TestSafeWire::storageBinOutsideTheListSelectsNone()
     f.w->Initialize();
     QCOMPARE(f.Find<QComboBox>("StorageBinSel")->currentIndex(), item);
     QCOMPARE(appState().SelectedBin, rc.toInt());
+}
+
+void TestSafeWire::aboutBoxesArePlain_data()
+{
+    QTest::addColumn<bool>("control");
+    QTest::addColumn<QString>("code");
+    QTest::newRow("Halvane") << false << QString();
+    QTest::newRow("Form Unlocked") << true << QStringLiteral("60728");
+    QTest::newRow("Incorrect Code") << true << QStringLiteral("1");
+}
+
+void TestSafeWire::aboutBoxesArePlain()
+{
+    QFETCH(bool, control);
+    QFETCH(QString, code);
+    TOperatorFixture f(44);
+    f.keys.control = control;
+    if (control)
+        f.prompts.answerText(true, code);
+    f.Find<QAction>("About1")->trigger();
+    QVERIFY(!f.prompts.shown().isEmpty());
+    QVERIFY2(f.prompts.shown().last().plain, qPrintable(f.prompts.shown().last().text));
 }
 
 QTEST_MAIN(TestSafeWire)

@@ -28,9 +28,9 @@ void ScriptedPrompts::clear()
     fUnexpected.clear();
 }
 
-void ScriptedPrompts::record(Kind kind, const QString& text)
+void ScriptedPrompts::record(Kind kind, const QString& text, bool plain)
 {
-    fShown.append({kind, text});
+    fShown.append({kind, text, plain});
     if (onShown)
         onShown(fShown.last());
 }
@@ -38,6 +38,11 @@ void ScriptedPrompts::record(Kind kind, const QString& text)
 void ScriptedPrompts::Information(const QString& text)
 {
     record(Kind::Information, text);
+}
+
+void ScriptedPrompts::Message(const QString& text)
+{
+    record(Kind::Information, text, true);
 }
 
 void ScriptedPrompts::Warning(const QString& text)

@@ -18,6 +18,8 @@ public:
     struct Shown {
         Kind kind;
         QString text;
+        // A plain message is recorded as Information without an icon.
+        bool plain = false;
     };
 
     ScriptedPrompts();
@@ -39,6 +41,7 @@ public:
     std::function<void(const Shown&)> onShown;
 
     void Information(const QString& text) override;
+    void Message(const QString& text) override;
     void Warning(const QString& text) override;
     Answer AskYesNo(const QString& text) override;
     Answer AskAbortRetry(const QString& text) override;
@@ -46,7 +49,7 @@ public:
                       const QString& initialText) override;
 
 private:
-    void record(Kind kind, const QString& text);
+    void record(Kind kind, const QString& text, bool plain = false);
     QList<Answer> yesNo, abortRetry;
     QList<TextInput> texts;
     QList<Shown> fShown, fUnexpected;
