@@ -47,6 +47,8 @@ private Q_SLOTS:
     void storageBinOutsideTheListSelectsNone();
     void aboutBoxesArePlain_data();
     void aboutBoxesArePlain();
+    void exitEndsAfterTheExchangeInProgress_data();
+    void exitEndsAfterTheExchangeInProgress();
 };
 
 void TestSafeWire::noValueBelowTheFloor_data()
@@ -193,6 +195,58 @@ void TestSafeWire::aboutBoxesArePlain()
     f.Find<QAction>("About1")->trigger();
     QVERIFY(!f.prompts.shown().isEmpty());
     QVERIFY2(f.prompts.shown().last().plain, qPrintable(f.prompts.shown().last().text));
+}
+
+void TestSafeWire::exitEndsAfterTheExchangeInProgress_data()
+{
+    // What runs while the unit is slow to answer, and the one line Exit waits for.
+    QTest::addColumn<TAction>("start");
+    QTest::addColumn<QByteArray>("slow");
+    QTest::newRow("recall's RC") << TAction([](TOperatorFixture& f) {
+        Choose(f.Find<QComboBox>("StorageBinSel"), 2);
+        f.Find<QPushButton>("RecallBin")->click();
+        f.Find<TPlusSpinEdit>("ISettingAdj")->AssignValue(7);
+    }) << QByteArray(";DC:RC 3");
+    QTest::newRow("poll, then a deferred read-back and a change")
+        << TAction([](TOperatorFixture& f) {
+               QTimer::singleShot(20, f.w.get(), [&f] {
+                   f.w->Initialize(); // deferred: the poll holds the port
+                   f.Find<TPlusSpinEdit>("ISettingAdj")->AssignValue(7);
+               });
+               f.w->StatusTimer->start();
+               f.w->StatusTimerTimer(f.w->StatusTimer);
+           })
+        << QByteArray(";DC:CM?");
+    QTest::newRow("queued change") << TAction([](TOperatorFixture& f) {
+        f.Find<TPlusSpinEdit>("ISettingAdj")->AssignValue(7);
+        f.Find<TPlusSpinEdit>("ISettingAdj")->AssignValue(8);
+    }) << QByteArray(";DC:CS 007.00");
+}
+
+void TestSafeWire::exitEndsAfterTheExchangeInProgress()
+{
+    QFETCH(TAction, start);
+    QFETCH(QByteArray, slow);
+    TOperatorFixture f(45);
+    f.w->show();
+    f.unit.clearRules();
+    f.unit.onLine(slow, PtyReply::After(300, "1\r"));
+    const auto replies = BasicUnitReplies();
+    for (auto it = replies.begin(); it != replies.end(); ++it)
+        f.unit.onLine(";DC:" + it.key() + "?", it.value() + "\r");
+    f.unit.onAnyLine([](const QByteArray&) { return PtyReply::Now("OK\r"); });
+    QElapsedTimer t;
+    t.start();
+    QTimer::singleShot(60, f.w.get(), [&f] { f.Find<QAction>("Exit1")->trigger(); });
+    start(f);
+    const QByteArray wire = slow + "\r\n;DC:ST 0\r\n";
+    QCOMPARE(f.WireWhenEqual(wire), wire);
+    QTRY_VERIFY(!f.w->isVisible());
+    // One response time (1 s here) bounds the whole exit, against the 20 s a
+    // read-back and drain would take.
+    QVERIFY2(t.elapsed() < 1500, qPrintable(QString::number(t.elapsed())));
+    QTest::qWait(50);
+    QCOMPARE(f.unit.received(), wire);
 }
 
 QTEST_MAIN(TestSafeWire)
