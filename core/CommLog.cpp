@@ -169,5 +169,18 @@ void WriteLogLine(AppState& state, const QString& line)
     state.LogFile.Close();
     state.LoggingEnabled = false;
     Notify(state);
+    // A box inside an exchange would let the poll or the pump run an exchange of
+    // their own while this one still waits for its reply.
+    if (state.ExchangeDepth > 0)
+        state.LogFailureOwed = true;
+    else
+        UserPrompts().Warning(LogFailureMessage());
+}
+
+void ShowOwedLogFailure(AppState& state)
+{
+    if (!state.LogFailureOwed || state.ExchangeDepth > 0)
+        return;
+    state.LogFailureOwed = false;
     UserPrompts().Warning(LogFailureMessage());
 }

@@ -59,6 +59,24 @@ void WriteLine(TKxComPort& port, const QString& line)
     Log([&] { return LogSentLine(line); });
 }
 
+// Marks one exchange, from its line to its reply; a log-failure box owed
+// inside it is shown when the outermost one ends.
+class TExchange
+{
+public:
+    TExchange() : state(State()) { ++state.ExchangeDepth; }
+    ~TExchange()
+    {
+        --state.ExchangeDepth;
+        ShowOwedLogFailure(state);
+    }
+    TExchange(const TExchange&) = delete;
+    TExchange& operator=(const TExchange&) = delete;
+
+private:
+    AppState& state;
+};
+
 } // namespace
 
 void BindCommunication(const CommLink& link)
@@ -109,6 +127,7 @@ QByteArray QueryText(const QByteArray& mnemonic)
     // A refused nested call must not purge the reply the waiting exchange collects.
     if (!port || port->InUse())
         return QByteArray();
+    TExchange exchange;
     PrepareLine(*port);
     WriteLine(*port, QStringLiteral(";DC:") + FromLatin1Text(mnemonic) + QLatin1Char('?'));
     return ReadReply();
@@ -149,6 +168,7 @@ QByteArray SendCommand(const QString& command)
         Log([&] { return LogComportInUseLine(command); });
         return QByteArray();
     }
+    TExchange exchange;
     PrepareLine(*port);
     WriteLine(*port, QStringLiteral(";DC:") + command);
     return EchoExchange();
@@ -161,6 +181,7 @@ void SendRawLine(const QByteArray& line)
     TKxComPort* port = current.Port;
     if (!port || port->InUse())
         return;
+    TExchange exchange;
     PrepareLine(*port);
     WriteLine(*port, FromLatin1Text(line));
     EchoExchange();

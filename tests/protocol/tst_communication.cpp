@@ -265,6 +265,27 @@ private Q_SLOTS:
         QCOMPARE(f->prompts.shown().size(), 1);
         QCOMPARE(f->echo.lines().size(), 2);
     }
+
+    void logFailureBoxWaitsForTheReply()
+    {
+        // The box's own event loop lets the poll or the pump run an exchange;
+        // shown while "ST 0" still waits, that exchange would purge its reply.
+        startLog();
+        f->port.SetResponseTime(300);
+        f->unit.onLine(";DC:ST 0", "STOPPED\r");
+        f->unit.onLine(";DC:SS?", "5\r");
+        QVERIFY(f->BreakLog());
+        QByteArray nested = "not run";
+        f->prompts.onShown = [&](const ScriptedPrompts::Shown&) {
+            QTest::qWait(30); // the box stays up a moment; any reply is in by then
+            nested = QueryText("SS");
+        };
+        QCOMPARE(SendCommand(QStringLiteral("ST 0")), QByteArray("STOPPED"));
+        QCOMPARE(nested, QByteArray("5"));
+        QCOMPARE(f->prompts.textsOf(ScriptedPrompts::Kind::Warning),
+                 QStringList{LogFailureMessage()});
+        QCOMPARE(appState().ExchangeDepth, 0);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCommunication)
