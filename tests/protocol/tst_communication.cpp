@@ -168,12 +168,25 @@ private Q_SLOTS:
 
     void noLogLinesWhenLoggingOff()
     {
+        // A bound log that was on and is switched off again: every kind of line an
+        // exchange can log (sent, received, exception, refused) stays out of it.
         f->unit.onLine(";DC:CS?", "x\r");
-        QueryInteger("CS");
+        f->unit.onLine(";DC:ST 0", "OK\r");
+        startLog();
+        QCOMPARE(QueryInteger("CS"), 0);
+        QCOMPARE(logLines().size(), 3); // sent, received, exception: the log works
+        ToggleLoggingState(appState());
+        QVERIFY(!appState().LoggingEnabled);
+        const QByteArray before = f->LogBytes();
+
+        QCOMPARE(QueryInteger("CS"), 0);
+        QCOMPARE(SendCommand(QStringLiteral("ST 0")), QByteArray("OK"));
         appState().CommandsDisabled = true;
         SendCommand(QStringLiteral("CS 1"));
-        QVERIFY(!QFile::exists(QStringLiteral("log.txt")));
-        QCOMPARE(QDir(f->dir.path()).entryList(QDir::Files), QStringList());
+        appState().CommandsDisabled = false;
+        QCOMPARE(f->LogBytes(), before);
+        QCOMPARE(QDir(f->dir.path()).entryList(QDir::Files),
+                 QStringList{QStringLiteral("log.txt")});
     }
 
     void conversions_data()

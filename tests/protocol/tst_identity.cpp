@@ -112,10 +112,16 @@ void TestIdentity::anyBytesAreSafe()
     ParseIdentity(QByteArrayView(buffer).first(10), id);
     QCOMPARE(id, Cleared);
 
+    // Sixteen equal bytes: all blank or control (0..32) trims to nothing and clears;
+    // anything else has no serial field that reads, so only the names change (to empty).
     for (int b = 0; b < 256; ++b) {
-        QByteArray reply(16, char(b));
+        const QByteArray reply(16, char(b));
         id = Before;
-        ParseIdentity(reply, id); // must not crash; contents checked in the table
+        ParseIdentity(reply, id);
+        TIdentity expected = Before;
+        expected.CompanyName.clear();
+        expected.ModelName.clear();
+        QVERIFY2(id == (b <= 32 ? Cleared : expected), qPrintable(QString::number(b)));
     }
 }
 
