@@ -134,6 +134,21 @@ std::string parseOptions(int argc, char** argv, SimOptions& out)
             }
             rule.bytes = static_cast<std::size_t>(bytes);
             out.garbage.push_back(rule);
+        } else if (name == "--answer") {
+            const auto colon = need(v) ? v.find(':') : std::string_view::npos;
+            if (colon == std::string_view::npos || colon < 2 || colon > 3)
+                return bad + " (MNEMONIC:TEXT)";
+            AnswerRule rule;
+            for (char c : v.substr(0, colon)) {
+                if (!std::isalnum(static_cast<unsigned char>(c)))
+                    return bad;
+                rule.mnemonic.push_back(
+                    static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+            }
+            rule.text = std::string(v.substr(colon + 1));
+            if (rule.text.find_first_of("\r\n") != std::string::npos)
+                return bad + " (no CR or LF in TEXT)";
+            out.answers.push_back(rule);
         } else if (name == "--unplug-after") {
             const auto s = need(v) ? parseNumber(v) : std::nullopt;
             if (!s || *s < 0.0 || *s > 1e7)
@@ -183,6 +198,8 @@ Fault injection:
   --delay MS           wait MS milliseconds before each reply
   --drop-every N       ignore every N-th received line (no effect, no reply)
   --garbage M:BYTES    answer mnemonic M with BYTES random bytes and no CR
+                       (may be given several times)
+  --answer M:TEXT      answer the query M? with TEXT whatever the unit holds
                        (may be given several times)
   --unplug-after S     after S seconds close the pseudo-terminal, remove the
                        link and exit
