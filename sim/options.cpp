@@ -31,6 +31,22 @@ bool readLong(std::string_view text, long lo, long hi, long& out)
     return true;
 }
 
+// The mnemonic before the colon of "M:..." (two or three letters or digits), upper case;
+// false when the text has no such part.
+bool readMnemonic(std::string_view text, std::string& out)
+{
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos || colon < 2 || colon > 3)
+        return false;
+    out.clear();
+    for (char c : text.substr(0, colon)) {
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            return false;
+        out.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+    }
+    return true;
+}
+
 } // namespace
 
 std::string parseOptions(int argc, char** argv, SimOptions& out)
@@ -118,34 +134,18 @@ std::string parseOptions(int argc, char** argv, SimOptions& out)
                 return bad;
             out.dropEvery = n;
         } else if (name == "--garbage") {
-            if (!need(v))
-                return bad;
-            const auto colon = v.find(':');
-            long bytes = 0;
-            if (colon == std::string_view::npos || colon < 2 || colon > 3 ||
-                !readLong(v.substr(colon + 1), 1, 4096, bytes))
-                return bad + " (MNEMONIC:BYTES, 1 to 4096 bytes)";
             GarbageRule rule;
-            for (char c : v.substr(0, colon)) {
-                if (!std::isalnum(static_cast<unsigned char>(c)))
-                    return bad;
-                rule.mnemonic.push_back(
-                    static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
-            }
+            long bytes = 0;
+            if (!need(v) || !readMnemonic(v, rule.mnemonic) ||
+                !readLong(v.substr(v.find(':') + 1), 1, 4096, bytes))
+                return bad + " (MNEMONIC:BYTES, 1 to 4096 bytes)";
             rule.bytes = static_cast<std::size_t>(bytes);
             out.garbage.push_back(rule);
         } else if (name == "--answer") {
-            const auto colon = need(v) ? v.find(':') : std::string_view::npos;
-            if (colon == std::string_view::npos || colon < 2 || colon > 3)
-                return bad + " (MNEMONIC:TEXT)";
             AnswerRule rule;
-            for (char c : v.substr(0, colon)) {
-                if (!std::isalnum(static_cast<unsigned char>(c)))
-                    return bad;
-                rule.mnemonic.push_back(
-                    static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
-            }
-            rule.text = std::string(v.substr(colon + 1));
+            if (!need(v) || !readMnemonic(v, rule.mnemonic))
+                return bad + " (MNEMONIC:TEXT)";
+            rule.text = std::string(v.substr(v.find(':') + 1));
             if (rule.text.find_first_of("\r\n") != std::string::npos)
                 return bad + " (no CR or LF in TEXT)";
             out.answers.push_back(rule);

@@ -32,13 +32,7 @@ class TestE2ESafeWire : public QObject
     e2e::SimUnit sim;
     std::unique_ptr<TMERO_App> w;
 
-    template <typename T> T* Find(const char* name)
-    {
-        T* child = w->findChild<T*>(QString::fromLatin1(name));
-        if (!child)
-            qFatal("no control %s", name);
-        return child;
-    }
+    template <typename T> T* Find(const char* name) { return e2e::Child<T>(w.get(), name); }
     // Set commands the unit received (queries left out).
     QList<QByteArray> Commands()
     {
@@ -48,15 +42,7 @@ class TestE2ESafeWire : public QObject
                 out << l;
         return out;
     }
-    void Xdo(const QStringList& args)
-    {
-        QProcess p;
-        p.start("xdotool", args);
-        QVERIFY(p.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(p.state() == QProcess::NotRunning, 10000);
-        QCOMPARE(p.exitCode(), 0);
-        QTest::qWait(50);
-    }
+    void Xdo(const QStringList& args) { QVERIFY(e2e::Xdo(args)); }
     void MoveTo(QWidget* widget)
     {
         const QPoint p = widget->mapToGlobal(widget->rect().center());

@@ -13,19 +13,6 @@
 
 #include <functional>
 
-using TAction = std::function<void(TOperatorFixture&)>;
-Q_DECLARE_METATYPE(TAction)
-
-namespace
-{
-// The operator picks an item of a combo box.
-void Choose(QComboBox* box, int index)
-{
-    box->setCurrentIndex(index);
-    Q_EMIT box->activated(index);
-}
-} // namespace
-
 class TestMeroSettings : public QObject
 {
     Q_OBJECT

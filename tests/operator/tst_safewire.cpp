@@ -13,17 +13,8 @@
 #include <climits>
 #include <functional>
 
-using TAction = std::function<void(TOperatorFixture&)>;
-Q_DECLARE_METATYPE(TAction)
-
 namespace
 {
-void Choose(QComboBox* box, int index)
-{
-    box->setCurrentIndex(index);
-    Q_EMIT box->activated(index);
-}
-
 // Lets the pump run a few passes, so that a command it owes is on the wire.
 void Settle(TOperatorFixture& f)
 {
@@ -73,21 +64,7 @@ void TestSafeWire::noValueBelowTheFloor_data()
         QCOMPARE(mc->Value(), 0.0);
         QCOMPARE(f.Find<TPlusSpinEdit>("ISettingAdj")->MaxValue(), 0.0);
     }) << QByteArray(";DC:MC 0\r\n");
-    // The specified chains stay as they are.
-    QTest::newRow("MC 40 to 20 clamps the current") << TAction([](TOperatorFixture& f) {
-        f.DuringReadBack([&] {
-            f.Find<TPlusSpinEdit>("MaxCurrentAdj")->AssignValue(40);
-            f.Find<TPlusSpinEdit>("ISettingAdj")->AssignValue(30);
-        });
-        f.Find<TPlusSpinEdit>("MaxCurrentAdj")->AssignValue(20);
-    }) << QByteArray(";DC:MC 20\r\n;DC:CS 020.00\r\n");
-    QTest::newRow("MR below the rate clamps the rate") << TAction([](TOperatorFixture& f) {
-        f.DuringReadBack([&] {
-            f.Find<TPlusSpinEdit>("MaximumRateAdj")->AssignValue(5000);
-            f.Find<TPlusSpinEdit>("RepRateAdj")->AssignValue(1000);
-        });
-        f.Find<TPlusSpinEdit>("MaximumRateAdj")->AssignValue(1);
-    }) << QByteArray(";DC:MR 1\r\n;DC:RR 000001.0\r\n");
+    // The specified chains (MC 40 to 20, MR below the rate) are pinned in tst_merosettings.
     QTest::newRow("MR 0 leaves the rate as it is") << TAction([](TOperatorFixture& f) {
         f.DuringReadBack([&] {
             f.Find<TPlusSpinEdit>("MaximumRateAdj")->AssignValue(1);
