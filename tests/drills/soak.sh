@@ -105,7 +105,8 @@ rx=$(count ' RX ' "$trace")
 drop=$(count ' DROP ' "$trace")
 mute=$(count ' MUTE ' "$trace")
 rx_cs=$(count ' RX ;DC:CS ' "$trace")
-garbage=$(count ' RX ;DC:PD?' "$trace")
+# Garbage goes to the PD? queries that were not dropped.
+garbage=$(($(count ' RX ;DC:PD?' "$trace") - $(count ' DROP ;DC:PD?' "$trace")))
 
 cat <<EOF
 figures:
