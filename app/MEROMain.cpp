@@ -39,6 +39,7 @@ TMERO_App::TMERO_App(QWidget* parent)
     ui->setupUi(this);
     ApplyFonts();
     ShowInitialComboTexts();
+    ApplyValueFloors();
 
     auto* tabStyle = new TCompactTabStyle;
     tabStyle->setParent(ui->PageControl1);

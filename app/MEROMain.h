@@ -174,6 +174,8 @@ private:
     // operator commands
     TTaskPump& Pump();
     void QueueSetting(const QString& commandText);
+    void ApplyValueFloors();
+    void SetRepRateLimit(double maxRate);
     void ProductionEnter(const char* mnemonic, QLineEdit* edit, qint32& field);
 
     // terminal (MEROTerminal.cpp)

@@ -20,18 +20,18 @@ constexpr int kUnlockedWidth = 475;
 void TMERO_App::About1Click(QObject*)
 {
     if (!KeyState().Control()) {
-        UserPrompts().Information(QStringLiteral("Halvane"));
+        UserPrompts().Message(QStringLiteral("Halvane"));
         return;
     }
     // Cancel gives an empty text, which is simply a wrong code.
     const IUserPrompts::TextInput input =
         UserPrompts().AskText(QStringLiteral("Unsecure Form"), QStringLiteral("Enter Code:"));
     if (input.ok && input.text == kAccessCode) {
-        UserPrompts().Information(QStringLiteral("Form Unlocked"));
+        UserPrompts().Message(QStringLiteral("Form Unlocked"));
         SetOuterSize(kUnlockedWidth, FOuterSize.height());
         ui->CalBox->setVisible(true);
     } else {
-        UserPrompts().Information(QStringLiteral("Incorrect Code"));
+        UserPrompts().Message(QStringLiteral("Incorrect Code"));
     }
 }
 

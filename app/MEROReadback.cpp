@@ -132,14 +132,17 @@ void TMERO_App::ReadSettings()
     // that follow from the maxima are set here as well, so the current and
     // the rate are clamped by the unit's own maxima whatever the handlers do;
     // each field ends up holding what its control shows.
+    // A negative maximum is held at the control's floor of 0 and taken as that.
     state.MaxCurrent = QueryInteger("MC");
     ui->MaxCurrentAdj->AssignValue(state.MaxCurrent);
+    state.MaxCurrent = ui->MaxCurrentAdj->Value();
     ui->CurrentMeasureBar->SetMax(NumberFormat::RoundToInt32(state.MaxCurrent));
     ui->ISettingAdj->SetMaxValue(state.MaxCurrent);
 
     state.MaxRate = QueryInteger("MR");
     ui->MaximumRateAdj->AssignValue(state.MaxRate);
-    ui->RepRateAdj->SetMaxValue(state.MaxRate);
+    state.MaxRate = ui->MaximumRateAdj->Value();
+    SetRepRateLimit(state.MaxRate);
 
     state.CurrentSetting = QueryFloat("CS");
     ui->ISettingAdj->AssignValue(state.CurrentSetting);
@@ -148,7 +151,7 @@ void TMERO_App::ReadSettings()
 
     state.RepRate = QueryFloat("RR");
     ui->RepRateAdj->AssignValue(state.RepRate);
-    ui->RepRateAdj->SetMaxValue(state.MaxRate);
+    SetRepRateLimit(state.MaxRate);
     state.RepRate = ui->RepRateAdj->Value();
 
     state.PulseWidth = QueryFloat("PW");
@@ -159,7 +162,9 @@ void TMERO_App::ReadSettings()
     ui->VoltageMeasureBar->SetMax(NumberFormat::RoundToInt32(state.ComplianceVoltage * 100));
 
     state.StorageBin = QueryInteger("RC");
-    SelectItem(ui->StorageBinSel, state.StorageBin - 1);
+    // Tested before subtracting: a reply of the smallest integer must not overflow.
+    const bool knownBin = state.StorageBin >= 1 && state.StorageBin <= ui->StorageBinSel->count();
+    SelectItem(ui->StorageBinSel, knownBin ? state.StorageBin - 1 : -1);
     state.SelectedBin = state.StorageBin;
 
     state.TempFaultBypass = QueryInteger("TB");

@@ -18,6 +18,24 @@ void TMERO_App::QueueSetting(const QString& commandText)
         QueuedCommandToPort(commandText, qkSetCommand);
 }
 
+void TMERO_App::ApplyValueFloors()
+{
+    // The unit holds no negative current, voltage, rate or count, and no rate
+    // below the control's own smallest one; the upper sides stay as designed.
+    for (TPlusSpinEdit* spin : {ui->ISettingAdj, ui->MaxCurrentAdj, ui->ComplianceVAdj,
+                                ui->MaximumRateAdj, ui->BurstCountAdj})
+        spin->SetFloorValue(0);
+    ui->RepRateAdj->SetFloorValue(ui->RepRateAdj->MinValue());
+}
+
+void TMERO_App::SetRepRateLimit(double maxRate)
+{
+    // A maximum below the smallest rate would pull every rate down to it and
+    // send "RR 000000.0"; equal limits leave the rate unlimited instead.
+    const double floor = ui->RepRateAdj->MinValue();
+    ui->RepRateAdj->SetMaxValue(maxRate < floor ? floor : maxRate);
+}
+
 void TMERO_App::ISettingAdjChange(QObject*)
 {
     AppState& s = appState();
@@ -62,7 +80,7 @@ void TMERO_App::MaximumRateAdjChange(QObject*)
     AppState& s = appState();
     s.MaxRate = ui->MaximumRateAdj->Value();
     QueueSetting(SetCommand("MR", s.MaxRate));
-    ui->RepRateAdj->SetMaxValue(s.MaxRate);
+    SetRepRateLimit(s.MaxRate);
 }
 
 void TMERO_App::ComplianceVAdjChange(QObject*)

@@ -184,9 +184,16 @@ void TMERO_App::Exit1Click(QObject*)
 {
     if (FEnding)
         return;
-    // A poll or a drain waiting for its reply finishes first; then the unit
-    // is told to stop pulsing. During a read-back the command is refused.
+    // A poll's or the pump's exchange waiting for its reply finishes first,
+    // and nothing after it: no further query, read-back, recall or queued
+    // command runs before the unit is told to stop pulsing. During a
+    // read-back the command is refused and the program ends at once.
     if (ComPort && ComPort->InUse() && !appState().CommandsDisabled) {
+        FEnding = true;
+        StatusTimer->stop();
+        TaskTimer->stop();
+        // Whatever the waiting caller would ask next comes back empty at once.
+        UnbindCommunication();
         FExitRetry->start();
         return;
     }
@@ -199,7 +206,9 @@ void TMERO_App::TryPendingExit()
     if (ComPort && ComPort->InUse())
         return;
     FExitRetry->stop();
-    Exit1Click(ui->Exit1);
+    BindCommunication({ComPort, FEcho.get(), nullptr});
+    SendCommand(QStringLiteral("ST 0"));
+    close();
 }
 
 void TMERO_App::Initialize1Click(QObject*)

@@ -14,6 +14,10 @@ struct AppStateFields {
     bool StatusBusy = false;
     bool TaskBusy = false;
     bool RecallPending = false;
+    // Exchanges under way (nested ones included) and a log-failure box owed
+    // until the outermost one has ended.
+    int ExchangeDepth = 0;
+    bool LogFailureOwed = false;
 
     // Cached device settings
     qint32 ConfigCode = 0;

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -62,9 +63,19 @@ bool CommLog::Rewrite(const QDateTime& now)
     Close();
     if (!ValidLocalName(fName))
         return false;
-    fd = ::open(fName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    // Without O_NONBLOCK a FIFO under the log's name would block the open forever. Only a
+    // regular file is a log; it is emptied once known to be one, then written blocking.
+    fd = ::open(fName.constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644);
     if (fd < 0)
         return false;
+    struct stat st {
+    };
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::ftruncate(fd, 0) != 0 || flags < 0 ||
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        Close();
+        return false;
+    }
     if (!WriteLine(LogHeaderLine(now))) {
         Close();
         return false;
@@ -158,5 +169,18 @@ void WriteLogLine(AppState& state, const QString& line)
     state.LogFile.Close();
     state.LoggingEnabled = false;
     Notify(state);
+    // A box inside an exchange would let the poll or the pump run an exchange of
+    // their own while this one still waits for its reply.
+    if (state.ExchangeDepth > 0)
+        state.LogFailureOwed = true;
+    else
+        UserPrompts().Warning(LogFailureMessage());
+}
+
+void ShowOwedLogFailure(AppState& state)
+{
+    if (!state.LogFailureOwed || state.ExchangeDepth > 0)
+        return;
+    state.LogFailureOwed = false;
     UserPrompts().Warning(LogFailureMessage());
 }

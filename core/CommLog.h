@@ -72,3 +72,7 @@ void ToggleLoggingState(AppState& state);
 // closed, OnStateChanged(false)) and shows LogFailureMessage() once; the
 // caller's exchange goes on.
 void WriteLogLine(AppState& state, const QString& line);
+
+// The failure box of a line that failed inside an exchange (ExchangeDepth > 0),
+// once the outermost exchange has ended; nothing when none is owed.
+void ShowOwedLogFailure(AppState& state);

@@ -52,9 +52,11 @@ void TTaskPump::ProcessTasks()
     });
 
     if (s.RecallPending) {
-        // Taken before sending, so a recall that raises is not repeated every
-        // tick; the read-back it owes stays pending until it has run.
-        s.RecallPending = false;
+        // Cleared only once the recall has ended, however it ends: a "Recall
+        // Bin" click during it is absorbed, and a recall that raises is not
+        // repeated every tick. The read-back it owes stays pending until it
+        // has run.
+        TOnExit endRecall([this] { s.RecallPending = false; });
         s.ReadBackPending = true;
         host.SetStatusTimerActive(false);
         TOnExit restartPoll([this] { host.SetStatusTimerActive(true); });

@@ -40,11 +40,11 @@ public:
 //
 // One pass of ProcessTasks, in this order: a pending bin recall ("RC n"), a
 // read-back (the recall's own, or one asked for while the port was busy),
-// then every entry queued when the drain starts. The pass does nothing and
-// keeps all its work while a status poll runs, while a reply is awaited
-// (port in use) or while a read-back runs. TaskBusy is set for the pass and
-// cleared, and the timer restarted, on every way out, exceptions included;
-// an exception still leaves the pass, to be reported by the caller.
+// then every entry queued when the drain starts. A recall asked for while
+// one runs is the same recall: RecallPending is cleared when it has ended. The pass does nothing
+// and keeps all its work while a status poll runs, while a reply is awaited (port in use) or while
+// a read-back runs. TaskBusy is set for the pass and cleared, and the timer restarted, on every way
+// out, exceptions included; an exception still leaves the pass, to be reported by the caller.
 class TTaskPump
 {
 public:

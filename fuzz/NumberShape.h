@@ -87,3 +87,12 @@ inline std::optional<std::int32_t> ReferenceInt32From(std::string_view s, std::s
         return std::nullopt;
     return static_cast<std::int32_t>(v);
 }
+
+// Blanks (spaces and tabs), then ReferenceInt32From: what every integer of a reply reads as.
+inline std::optional<std::int32_t> ReferenceInt32(std::string_view s)
+{
+    std::size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
+        ++i;
+    return ReferenceInt32From(s, i);
+}

@@ -37,11 +37,6 @@ std::size_t SkipBlanks(std::string_view s)
     return i;
 }
 
-std::optional<std::int32_t> RefInt32(std::string_view s)
-{
-    return ReferenceInt32From(s, SkipBlanks(s));
-}
-
 // blanks [sign] (digits [. digits*] | . digits) [(e|E) [sign] digits]
 bool FloatShape(std::string_view s)
 {
@@ -62,7 +57,7 @@ void CheckParsers(std::string_view text)
     const QByteArrayView view(text.data(), qsizetype(text.size()));
 
     const auto i = NumberFormat::ParseInt32(view);
-    const auto ri = RefInt32(text);
+    const auto ri = ReferenceInt32(text);
     FUZZ_CHECK(i.has_value() == ri.has_value());
     FUZZ_CHECK(!i || *i == *ri);
 

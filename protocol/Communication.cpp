@@ -97,6 +97,23 @@ void NoteExchanged(const QString& text, bool raw, const QByteArray& reply, qint6
     if (IExchangeObserver* observer = ExchangeObserver())
         observer->CommandExchanged(text, raw, reply, sentMs);
 }
+// Marks one exchange, from its line to its reply; a log-failure box owed
+// inside it is shown when the outermost one ends.
+class TExchange
+{
+public:
+    TExchange() : state(State()) { ++state.ExchangeDepth; }
+    ~TExchange()
+    {
+        --state.ExchangeDepth;
+        ShowOwedLogFailure(state);
+    }
+    TExchange(const TExchange&) = delete;
+    TExchange& operator=(const TExchange&) = delete;
+
+private:
+    AppState& state;
+};
 
 } // namespace
 
@@ -150,6 +167,7 @@ QByteArray QueryText(const QByteArray& mnemonic)
     if (!port || port->InUse())
         return QByteArray();
     querySent = true;
+    TExchange exchange;
     PrepareLine(*port);
     WriteLine(*port, QStringLiteral(";DC:") + FromLatin1Text(mnemonic) + QLatin1Char('?'));
     return ReadReply();
@@ -200,6 +218,7 @@ QByteArray SendCommand(const QString& command)
         NoteRefused(command, false, rfComportInUse);
         return QByteArray();
     }
+    TExchange exchange;
     PrepareLine(*port);
     const qint64 sentMs = ObservedNow();
     WriteLine(*port, QStringLiteral(";DC:") + command);
@@ -221,6 +240,7 @@ void SendRawLine(const QByteArray& line)
         NoteRefused(FromLatin1Text(line), true, rfComportInUse);
         return;
     }
+    TExchange exchange;
     PrepareLine(*port);
     const qint64 sentMs = ObservedNow();
     WriteLine(*port, FromLatin1Text(line));

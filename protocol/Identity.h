@@ -23,8 +23,9 @@ struct TIdentity {
 //  - CompanyName and ModelName are the first two comma-separated fields,
 //    right-trimmed (an absent comma gives an empty field and leaves the rest
 //    whole);
-//  - the third field, right-trimmed, must be a 32-bit integer (leading blanks
-//    and a sign allowed); otherwise parsing stops there and SerialNumber and
+//  - the third field, right-trimmed, must be a 32-bit integer as
+//    NumberFormat::ParseInt32 reads one (leading spaces or tabs and a sign
+//    allowed); otherwise parsing stops there and SerialNumber and
 //    FirmwareVersion keep their old values;
 //  - FirmwareVersion is everything after the third comma, unchanged.
 // Any bytes are accepted; nothing is read outside the reply.
@@ -35,7 +36,3 @@ bool IsAcceptedModel(QByteArrayView model);
 
 // The reply text with its trailing run of bytes 0..32 removed.
 QByteArrayView TrimRight(QByteArrayView text);
-
-// A 32-bit integer: optional leading blanks, optional sign, decimal digits and
-// nothing else. False (value untouched) otherwise, out-of-range included.
-bool TextToInt32(QByteArrayView text, std::int32_t& value);

@@ -350,7 +350,7 @@ QByteArray TKxComPort::Read()
     QByteArray result;
     if (FPortInUse) {
         if (FShowErrors)
-            UserPrompts().Information(QStringLiteral("Port is in use -- operation aborted"));
+            UserPrompts().Message(QStringLiteral("Port is in use -- operation aborted"));
         return result;
     }
     if (!Opened() && !Open())
@@ -416,21 +416,40 @@ QByteArray TKxComPort::Read()
 
 void TKxComPort::DiscardLateReply()
 {
-    const bool possible = FLateReplyPossible && Opened();
+    const bool possible = FLateReplyPossible && Opened() && !FPortInUse;
     FLateReplyPossible = false;
     if (!possible)
         return;
+    // Like a reply wait: the port is in use, so nothing nested purges or writes, and with
+    // AllowEvents the window goes on between passes instead of freezing for 100 ms.
+    FPortInUse = true;
+    struct InUseGuard {
+        bool& flag;
+        ~InUseGuard() { flag = false; }
+    } guard{FPortInUse};
     const auto limit = Clock::now() + std::chrono::milliseconds(LateReplyMaxMs);
     auto quietUntil = Clock::now() + std::chrono::milliseconds(LateReplyQuietMs);
     char buffer[4096];
     for (;;) {
+        // Quiet long enough, or out of time.
+        if (Clock::now() >= std::min(quietUntil, limit))
+            return;
+        if (FAllowEvents) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            if (!Opened())
+                return;
+        }
         pollfd p{FPortHandle, POLLIN, 0};
-        const int r = PollUntil(p, std::min(quietUntil, limit));
+        const int r = PollUntil(
+            p,
+            std::min({quietUntil, limit, Clock::now() + std::chrono::milliseconds(PassSleepMs)}));
         if (r < 0 && errno == EINTR)
             continue;
-        // Quiet long enough, out of time, or the device is gone.
-        if (r <= 0 || (p.revents & (POLLHUP | POLLERR | POLLNVAL)) || Clock::now() >= limit)
+        // The device is gone.
+        if (r < 0 || (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))))
             return;
+        if (r == 0)
+            continue;
         while (ReadSome(FPortHandle, buffer, sizeof buffer) > 0 && Clock::now() < limit) {
         }
         quietUntil = Clock::now() + std::chrono::milliseconds(LateReplyQuietMs);
@@ -441,7 +460,7 @@ qsizetype TKxComPort::ReadRaw(char* buffer, qsizetype capacity)
 {
     if (FPortInUse) {
         if (FShowErrors)
-            UserPrompts().Information(QStringLiteral("Port is in use -- operation aborted"));
+            UserPrompts().Message(QStringLiteral("Port is in use -- operation aborted"));
         return 0;
     }
     if (!Opened() && !Open())

@@ -108,7 +108,8 @@ public:
     // arrives, so that a reply that came just too late is never taken as the
     // answer to the next line (also across a close and re-open of the same
     // port). Does nothing on a closed port, after any other Read, after the
-    // port number changed or when called twice; never dispatches events.
+    // port number changed or when called twice. Like a reply wait, it marks the port in use
+    // and, with AllowEvents, dispatches events between passes.
     void DiscardLateReply();
     bool LateReplyPossible() const { return FLateReplyPossible; }
     static constexpr int LateReplyQuietMs = 20;

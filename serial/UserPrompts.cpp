@@ -13,6 +13,11 @@ public:
     {
         QMessageBox::information(nullptr, PromptCaption(), text, QMessageBox::Ok);
     }
+    void Message(const QString& text) override
+    {
+        QMessageBox box(QMessageBox::NoIcon, PromptCaption(), text, QMessageBox::Ok);
+        box.exec();
+    }
     void Warning(const QString& text) override
     {
         QMessageBox::warning(nullptr, PromptCaption(), text, QMessageBox::Ok);

@@ -17,8 +17,10 @@ public:
 
     virtual ~IUserPrompts() = default;
 
-    // Information box with an OK button (also the plain "ShowMessage" box).
+    // Information box with an OK button.
     virtual void Information(const QString& text) = 0;
+    // Plain message box: an OK button and no icon.
+    virtual void Message(const QString& text) = 0;
     // Warning or error box with an OK button.
     virtual void Warning(const QString& text) = 0;
     // Warning box with Yes and No; Other when dismissed without a choice.

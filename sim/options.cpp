@@ -31,6 +31,22 @@ bool readLong(std::string_view text, long lo, long hi, long& out)
     return true;
 }
 
+// The mnemonic before the colon of "M:..." (two or three letters or digits), upper case;
+// false when the text has no such part.
+bool readMnemonic(std::string_view text, std::string& out)
+{
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos || colon < 2 || colon > 3)
+        return false;
+    out.clear();
+    for (char c : text.substr(0, colon)) {
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            return false;
+        out.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+    }
+    return true;
+}
+
 } // namespace
 
 std::string parseOptions(int argc, char** argv, SimOptions& out)
@@ -120,22 +136,21 @@ std::string parseOptions(int argc, char** argv, SimOptions& out)
                 return bad;
             out.dropEvery = n;
         } else if (name == "--garbage") {
-            if (!need(v))
-                return bad;
-            const auto colon = v.find(':');
-            long bytes = 0;
-            if (colon == std::string_view::npos || colon < 2 || colon > 3 ||
-                !readLong(v.substr(colon + 1), 1, 4096, bytes))
-                return bad + " (MNEMONIC:BYTES, 1 to 4096 bytes)";
             GarbageRule rule;
-            for (char c : v.substr(0, colon)) {
-                if (!std::isalnum(static_cast<unsigned char>(c)))
-                    return bad;
-                rule.mnemonic.push_back(
-                    static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
-            }
+            long bytes = 0;
+            if (!need(v) || !readMnemonic(v, rule.mnemonic) ||
+                !readLong(v.substr(v.find(':') + 1), 1, 4096, bytes))
+                return bad + " (MNEMONIC:BYTES, 1 to 4096 bytes)";
             rule.bytes = static_cast<std::size_t>(bytes);
             out.garbage.push_back(rule);
+        } else if (name == "--answer") {
+            AnswerRule rule;
+            if (!need(v) || !readMnemonic(v, rule.mnemonic))
+                return bad + " (MNEMONIC:TEXT)";
+            rule.text = std::string(v.substr(v.find(':') + 1));
+            if (rule.text.find_first_of("\r\n") != std::string::npos)
+                return bad + " (no CR or LF in TEXT)";
+            out.answers.push_back(rule);
         } else if (name == "--unplug-after") {
             const auto s = need(v) ? parseNumber(v) : std::nullopt;
             if (!s || *s < 0.0 || *s > 1e7)
@@ -185,6 +200,8 @@ Fault injection:
   --delay MS           wait MS milliseconds before each reply
   --drop-every N       ignore every N-th received line (no effect, no reply)
   --garbage M:BYTES    answer mnemonic M with BYTES random bytes and no CR
+                       (may be given several times)
+  --answer M:TEXT      answer the query M? with TEXT whatever the unit holds
                        (may be given several times)
   --unplug-after S     after S seconds close the pseudo-terminal, remove the
                        link and exit

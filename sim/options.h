@@ -16,6 +16,13 @@ struct GarbageRule {
     std::size_t bytes = 0;
 };
 
+// A query of the mnemonic answered with a fixed text (a unit that reports a value
+// it would not take, such as an MR? of "0").
+struct AnswerRule {
+    std::string mnemonic; // upper case
+    std::string text;
+};
+
 struct SimOptions {
     UnitOptions unit;
     bool seedGiven = false;
@@ -26,6 +33,7 @@ struct SimOptions {
     int delayMs = 0;
     long dropEvery = 0;
     std::vector<GarbageRule> garbage;
+    std::vector<AnswerRule> answers;
     double unplugAfter = -1.0; // seconds; negative never
     std::string traceFile;
     bool help = false;

@@ -95,6 +95,12 @@ void Server::onLine(std::string_view text, bool overlong)
         reply.bytes = "ERR line too long";
     } else {
         reply.bytes = m_unit.handle(text, double(now - m_start) / 1e6);
+        if (!m_opt.answers.empty()) {
+            const ParsedLine p = parseLine(text);
+            for (const AnswerRule& rule : m_opt.answers)
+                if (p.kind == ParsedLine::Kind::Query && rule.mnemonic == p.mnemonic)
+                    reply.bytes = rule.text;
+        }
         if (auto garbage = garbageFor(text)) {
             reply.bytes = std::move(*garbage);
             reply.lineEnd = false;

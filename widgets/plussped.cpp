@@ -5,6 +5,7 @@
 #include "spinarrowbutton.h"
 #include "spinnumbers.h"
 
+#include <QApplication>
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -53,6 +54,12 @@ TPlusSpinEdit::TPlusSpinEdit(QWidget* parent) : QWidget(parent)
 
     fTimer = new QTimer(this);
     connect(fTimer, &QTimer::timeout, this, [this] {
+        // A blocked window never passes the arrow's release on: the spin would go on
+        // stepping after the box that took the release was answered.
+        if (!CanSeeRelease()) {
+            AbandonSpin();
+            return;
+        }
         if (fTick == TTick::Up)
             SpinUp(fTimer);
         else if (fTick == TTick::Down)
@@ -105,6 +112,8 @@ void TPlusSpinEdit::SetValue(double NewValue)
         else if (NewValue > fMaxValue)
             NewValue = fMaxValue;
     }
+    if (NewValue < fFloorValue)
+        NewValue = fFloorValue;
     NewValue += 0.0; // no negative zero
     if (NewValue == fValue)
         return;
@@ -157,6 +166,17 @@ void TPlusSpinEdit::SetMaxValue(double NewValue)
     AssignValue(fValue);
     SetAutoSize(fAutoSize);
     Q_EMIT MaxValueChanged(fMaxValue);
+}
+
+void TPlusSpinEdit::SetFloorValue(double NewValue)
+{
+    // -infinity removes the floor; a floor of NaN or +infinity would store a value that is
+    // not finite.
+    if (std::isnan(NewValue) || NewValue == std::numeric_limits<double>::infinity() ||
+        NewValue == fFloorValue)
+        return;
+    // The present value stays: a form's value at creation is shown as designed.
+    fFloorValue = NewValue;
 }
 
 void TPlusSpinEdit::SelectDigit(int e)
@@ -410,6 +430,8 @@ void TPlusSpinEdit::SetEnabled(bool NewValue)
 {
     const bool changed = NewValue != fEnabled;
     fEnabled = NewValue;
+    if (!fEnabled)
+        AbandonSpin();
     PaintNow();
     ArrangeButtons();
     if (changed)
@@ -634,6 +656,9 @@ bool TPlusSpinEdit::event(QEvent* event)
         fPolished = true;
         FontChanged();
     }
+    // The window passes its deactivation on to every visible child.
+    if (event->type() == QEvent::WindowDeactivate)
+        AbandonSpin();
     return QWidget::event(event);
 }
 
@@ -644,6 +669,8 @@ void TPlusSpinEdit::changeEvent(QEvent* event)
         FontChanged();
     else if (event->type() == QEvent::PaletteChange && fConstructed)
         ArrangeButtons(); // the glyphs follow the palette
+    if (event->type() == QEvent::EnabledChange && !isEnabled())
+        AbandonSpin();
 }
 
 // ---- input ------------------------------------------------------------------------------
@@ -689,6 +716,32 @@ void TPlusSpinEdit::ButtonMouseUp()
     fTimer->stop();
     if (fSpinning)
         EndSpin();
+}
+
+bool TPlusSpinEdit::CanSeeRelease() const
+{
+    if (!fEnabled || !isEnabled() || !isVisible())
+        return false;
+    const QWidget* modal = QApplication::activeModalWidget();
+    return modal == nullptr || modal == window();
+}
+
+void TPlusSpinEdit::AbandonSpin()
+{
+    // Ends a spin whose release this control will not see; an owed change event is paid
+    // as at a release.
+    fTick = TTick::None;
+    fTimer->stop();
+    fUpButton->setDown(false);
+    fDownButton->setDown(false);
+    if (fSpinning)
+        EndSpin();
+}
+
+void TPlusSpinEdit::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    AbandonSpin();
 }
 
 void TPlusSpinEdit::EndSpin()
@@ -738,7 +791,8 @@ void TPlusSpinEdit::mousePressEvent(QMouseEvent* event)
 void TPlusSpinEdit::mouseDoubleClickEvent(QMouseEvent* event)
 {
     event->accept();
-    if (fEnabled)
+    // Only the left button's double click zeroes; the others are no command.
+    if (fEnabled && event->button() == Qt::LeftButton)
         RightZero();
 }
 

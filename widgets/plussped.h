@@ -3,6 +3,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <limits>
+
 class QTimer;
 class TSpinArrowButton;
 
@@ -17,12 +19,19 @@ class TSpinArrowButton;
 //   also while the control's own Enabled is false. SetValue stores without any event.
 // - When MinValue and MaxValue differ, a value below MinValue becomes MinValue, otherwise one
 //   above MaxValue becomes MaxValue; equal limits (the default 0 and 0) do not limit.
+// - FloorValue (none by default) holds after the limits, whatever they are, for every later
+//   write of the value: a control whose upper side is unlimited can still refuse to go below
+//   a value.
 // - A value that is not finite is never stored: such writes are ignored.
 // - A typed digit that leaves a text that cannot be read raises MeroError("Not a valid
 //   number"): EnterDigit throws it, the key handling reports it through ReportMeroError;
 //   value, text and selection stay unchanged.
 // - Enabled (capital E) is the control's own flag: false greys it and makes it ignore mouse,
 //   keys and arrows, while the widget itself stays enabled and still takes the focus by Tab.
+// - A held arrow's auto-repeat ends (paying an owed change event) as soon as the control can
+//   no longer see the release: its window blocked by a modal box or deactivated, the control
+//   disabled or hidden.
+// - Only the left button's double click zeroes the digits right of the selection.
 // - The arrow buttons and the auto-repeat timer are children owned by the control.
 class TPlusSpinEdit : public QWidget
 {
@@ -59,6 +68,7 @@ public:
     double Value() const { return fValue; }
     double MinValue() const { return fMinValue; }
     double MaxValue() const { return fMaxValue; }
+    double FloorValue() const { return fFloorValue; }
     double Increment() const { return fIncrement; }
     int Decimals() const { return fDecimals; }
     int LeadingDigits() const { return fLeading; }
@@ -83,6 +93,8 @@ public:
     void SetIntValue(int NewValue);
     void SetMinValue(double NewValue);
     void SetMaxValue(double NewValue);
+    // Applies to later writes; the present value stays. -infinity removes the floor.
+    void SetFloorValue(double NewValue);
     void SetIncrement(double NewValue);
     void SetDecimals(int NewValue);
     void SetLeadingDigits(int NewValue);
@@ -148,6 +160,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -163,6 +176,8 @@ private:
     void ButtonMouseDown(TSpinArrowButton* Sender, Qt::MouseButton Button);
     void ButtonMouseUp();
     void EndSpin();
+    bool CanSeeRelease() const;
+    void AbandonSpin();
     void FontChanged();
     void ApplyAutoSize();
     void PaintNow();
@@ -175,6 +190,7 @@ private:
 
     double fMinValue = 0;
     double fMaxValue = 0;
+    double fFloorValue = -std::numeric_limits<double>::infinity();
     double fValue = 0;
     double fIncrement = 1.0;
     double fSavedIncrement = 0;

@@ -12,6 +12,9 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace
 {
 // Lamps in status-word bit order; bit 7 has none.
@@ -85,6 +88,7 @@ private Q_SLOTS:
     void lostPort();
     void staysResponsiveWhileTheUnitIsSilent();
     void floodAndLateRepliesReadAsZero();
+    void everyTickReopensThePortThenAsks();
 };
 
 void TestMeroStatus::statusWord_data()
@@ -400,4 +404,25 @@ void TestMeroStatus::floodAndLateRepliesReadAsZero()
 }
 
 QTEST_MAIN(TestMeroStatus)
+void TestMeroStatus::everyTickReopensThePortThenAsks()
+{
+    Poll(BasicUnitReplies());
+    QCOMPARE(unit.lines(), (QList<QByteArray>{";DC:CM?", ";DC:VM?", ";DC:SS?"}));
+    for (int tick = 2; tick <= 3; ++tick) {
+        // The port's descriptor now leads nowhere: only a re-open before the queries
+        // lets them reach the unit.
+        const int fd = w->ComPort->Handle();
+        const int nowhere = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        QVERIFY(fd >= 0 && nowhere >= 0);
+        QCOMPARE(::dup2(nowhere, fd), fd);
+        ::close(nowhere);
+        unit.clearReceived();
+        w->StatusTimerTimer(w->StatusTimer);
+        QCOMPARE(unit.lines(), (QList<QByteArray>{";DC:CM?", ";DC:VM?", ";DC:SS?"}));
+        QVERIFY(w->ComPort->Opened());
+        QCOMPARE(Text("IMeasurelbl"), QStringLiteral("Current Measurement: 2.5"));
+    }
+    QVERIFY(prompts->shown().isEmpty());
+}
+
 #include "tst_merostatus.moc"

@@ -3,10 +3,13 @@
 #include "NumberFormat.h"
 #include "Switches.h"
 
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <clocale>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 class TestAppState : public QObject
@@ -109,17 +112,26 @@ private Q_SLOTS:
     void conversionsIgnoreTheLocale()
     {
         // A German process locale must not turn "12.5" into 125 or fail it.
+        // The locale comes from the system or from the test build (LOCPATH).
         const char* had = std::setlocale(LC_ALL, nullptr);
         const QByteArray saved = had ? QByteArray(had) : QByteArray("C");
-        const bool german = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+        if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
+            QSKIP("de_DE.UTF-8 can be neither set nor built here (no localedef)");
+        auto restore = qScopeGuard([&saved] {
+            QLocale::setDefault(QLocale::c());
+            std::setlocale(LC_ALL, saved.constData());
+        });
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        // The locale is really in effect: naive C conversions would use ",".
+        char naive[16];
+        std::snprintf(naive, sizeof naive, "%.1f", 12.5);
+        QCOMPARE(QByteArray(naive), QByteArray("12,5"));
+        QCOMPARE(std::strtod("12,5", nullptr), 12.5);
         QCOMPARE(NumberFormat::ParseFloat("12.5").value_or(-1), 12.5);
         QVERIFY(!NumberFormat::ParseFloat("12,5"));
+        QCOMPARE(NumberFormat::ParseFloat("-1.25e1").value_or(-1), -12.5);
         NumberFormat::FixProcessNumberFormat();
         QCOMPARE(QByteArray(std::localeconv()->decimal_point), QByteArray("."));
-        QLocale::setDefault(QLocale::c());
-        std::setlocale(LC_ALL, saved.constData());
-        Q_UNUSED(german);
     }
 
     void roundingTiesToEven_data()

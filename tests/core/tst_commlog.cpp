@@ -10,7 +10,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 class TestCommLog : public QObject
@@ -192,6 +194,39 @@ private Q_SLOTS:
         QCOMPARE(prompts->shown().size(), 1);
         QCOMPARE(prompts->shown().first().text, LogFailureMessage());
         QVERIFY(allFiles().isEmpty());
+    }
+
+    void noRegularFileGivesMessage_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("FIFO, nobody reading") << QStringLiteral("fifo");
+        QTest::newRow("FIFO with a reader") << QStringLiteral("fifo+reader");
+        QTest::newRow("directory") << QStringLiteral("dir");
+    }
+    void noRegularFileGivesMessage()
+    {
+        // A file in the working directory must never hang the program or take the log.
+        QFETCH(QString, kind);
+        const QByteArray name = "log.txt";
+        int reader = -1;
+        if (kind.startsWith(QStringLiteral("fifo"))) {
+            QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+            if (kind.endsWith(QStringLiteral("reader")))
+                reader = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        } else {
+            QVERIFY(QDir().mkdir(QString::fromLatin1(name)));
+        }
+        appState().LogFile.Bind(name);
+        ToggleLoggingState(appState());
+        QVERIFY(!appState().LoggingEnabled);
+        QVERIFY(!appState().LogFile.IsOpen());
+        QCOMPARE(prompts->textsOf(ScriptedPrompts::Kind::Warning),
+                 QStringList{LogFailureMessage()});
+        if (reader >= 0) {
+            char byte = 0;
+            QCOMPARE(::read(reader, &byte, 1), ssize_t(0)); // no header went into the FIFO
+            ::close(reader);
+        }
     }
 };
 

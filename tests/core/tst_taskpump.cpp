@@ -80,6 +80,7 @@ private Q_SLOTS:
     void tickDuringPassDoesNothing();
     void throwingExchangeLeavesPumpRunning();
     void throwingRecallStillReadsBack();
+    void recallClickDuringRecallIsAbsorbed();
     void endingStopsEverything();
 };
 
@@ -293,6 +294,22 @@ void TestTaskPump::throwingRecallStillReadsBack()
     f.host.events.clear();
     f.pump.Tick();
     QCOMPARE(f.host.events, (QStringList{"read-back", ";DC:CS 001.00"}));
+}
+
+void TestTaskPump::recallClickDuringRecallIsAbsorbed()
+{
+    // "Recall Bin" clicked while "RC" waits for its reply and again during
+    // the read-back: one recall in all.
+    TFixture f;
+    f.selectedBin = 2;
+    f.recallPending = true;
+    f.host.onSend = [&](const QString&) { f.recallPending = true; };
+    f.host.onReadBack = [&] { f.recallPending = true; };
+    f.pump.Tick();
+    f.pump.Tick();
+    QCOMPARE(f.host.events, (QStringList{"poll off", ";DC:RC 2", "read-back", "poll on"}));
+    QVERIFY(!f.recallPending);
+    QVERIFY(!f.readBackPending);
 }
 
 void TestTaskPump::endingStopsEverything()

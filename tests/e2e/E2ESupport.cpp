@@ -320,4 +320,23 @@ QImage Screen::Shot(const QString& window, const QString& file) const
     return QImage(file);
 }
 
+bool Xdo(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral("xdotool"), args);
+    if (!p.waitForStarted())
+        return false;
+    QElapsedTimer t;
+    t.start();
+    while (p.state() != QProcess::NotRunning && t.elapsed() < 10000)
+        QTest::qWait(5);
+    if (p.state() != QProcess::NotRunning) {
+        p.kill();
+        p.waitForFinished();
+        return false;
+    }
+    QTest::qWait(50); // the X events reach the window
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
 } // namespace e2e

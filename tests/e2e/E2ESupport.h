@@ -140,6 +140,20 @@ private:
     QString display;
 };
 
+// The child of a window with this object name; ends the test program when there is none.
+template <typename T> T* Child(const QObject* window, const char* name)
+{
+    T* child = window->findChild<T*>(QString::fromLatin1(name));
+    if (!child)
+        qFatal("no control %s", name);
+    return child;
+}
+
+// Runs xdotool with these arguments and keeps the event loop of this program going
+// meanwhile (a window of this program must go on reacting); true when it ended with 0
+// within 10 s.
+bool Xdo(const QStringList& args);
+
 } // namespace e2e
 
 // main() of a whole-program test: the private X server outlives the

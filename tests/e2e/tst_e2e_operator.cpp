@@ -35,13 +35,7 @@ class TestE2EOperator : public QObject
     e2e::SimUnit sim;
     std::unique_ptr<TMERO_App> w;
 
-    template <typename T> T* Find(const char* name)
-    {
-        T* child = w->findChild<T*>(QString::fromLatin1(name));
-        if (!child)
-            qFatal("no control %s", name);
-        return child;
-    }
+    template <typename T> T* Find(const char* name) { return e2e::Child<T>(w.get(), name); }
 
     // Lines the unit received since the last call.
     qsizetype seen = 0;
@@ -62,16 +56,7 @@ class TestE2EOperator : public QObject
         return out;
     }
 
-    // Runs xdotool and keeps the window's event loop going meanwhile.
-    void Xdo(const QStringList& args)
-    {
-        QProcess p;
-        p.start("xdotool", args);
-        QVERIFY(p.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(p.state() == QProcess::NotRunning, 10000);
-        QCOMPARE(p.exitCode(), 0);
-        QTest::qWait(50); // the X events reach the window
-    }
+    void Xdo(const QStringList& args) { QVERIFY(e2e::Xdo(args)); }
     void Click(QWidget* widget, QPoint at = {})
     {
         const QPoint p = widget->mapToGlobal(at.isNull() ? widget->rect().center() : at);

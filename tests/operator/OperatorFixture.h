@@ -8,9 +8,11 @@
 
 #include "ScriptedPrompts.h"
 
+#include <QComboBox>
 #include <QTimer>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
 struct TOperatorFixture {
@@ -76,4 +78,15 @@ inline bool IsEchoLine(const QString& line, const QString& text)
     static const QRegularExpression ts(QStringLiteral(R"(^\(\d\d:\d\d:\d\d\.\d\d\d\) )"));
     const QRegularExpressionMatch m = ts.match(line);
     return m.hasMatch() && line.mid(m.capturedLength()) == text;
+}
+
+// One row's action of a table-driven test.
+using TAction = std::function<void(TOperatorFixture&)>;
+Q_DECLARE_METATYPE(TAction)
+
+// The operator picks an item of a combo box.
+inline void Choose(QComboBox* box, int index)
+{
+    box->setCurrentIndex(index);
+    Q_EMIT box->activated(index);
 }

@@ -13,19 +13,6 @@
 
 #include <functional>
 
-using TAction = std::function<void(TOperatorFixture&)>;
-Q_DECLARE_METATYPE(TAction)
-
-namespace
-{
-// The operator picks an item of a combo box.
-void Choose(QComboBox* box, int index)
-{
-    box->setCurrentIndex(index);
-    Q_EMIT box->activated(index);
-}
-} // namespace
-
 class TestMeroSettings : public QObject
 {
     Q_OBJECT
@@ -105,6 +92,14 @@ void TestMeroSettings::changeGoesOnTheWire_data()
                f.w->PulseEnableOffChange(f.Find<QComboBox>("PulseEnableOff"));
            })
         << QByteArray(";DC:PM -1\r\n;DC:ET -1\r\n;DC:SY -1\r\n");
+    QTest::newRow("external trigger Gate (Active Low)") << TAction([](TOperatorFixture& f) {
+        f.Find<QWidget>("TabVRX")->setEnabled(true); // an extended unit
+        Choose(f.Find<QComboBox>("ExtTrigSel"), 8);
+    }) << QByteArray(";DC:ET 8\r\n");
+    QTest::newRow("sync Pulse/Q-SW") << TAction([](TOperatorFixture& f) {
+        f.Find<QWidget>("TabVRX")->setEnabled(true);
+        Choose(f.Find<QComboBox>("SyncSettingSel"), 3);
+    }) << QByteArray(";DC:SY 3\r\n");
     QTest::newRow("Enable twice before the poll") << TAction([](TOperatorFixture& f) {
         f.Find<QPushButton>("Enablebtn")->click();
         f.Find<QPushButton>("Enablebtn")->click();

@@ -168,12 +168,25 @@ private Q_SLOTS:
 
     void noLogLinesWhenLoggingOff()
     {
+        // A bound log that was on and is switched off again: every kind of line an
+        // exchange can log (sent, received, exception, refused) stays out of it.
         f->unit.onLine(";DC:CS?", "x\r");
-        QueryInteger("CS");
+        f->unit.onLine(";DC:ST 0", "OK\r");
+        startLog();
+        QCOMPARE(QueryInteger("CS"), 0);
+        QCOMPARE(logLines().size(), 3); // sent, received, exception: the log works
+        ToggleLoggingState(appState());
+        QVERIFY(!appState().LoggingEnabled);
+        const QByteArray before = f->LogBytes();
+
+        QCOMPARE(QueryInteger("CS"), 0);
+        QCOMPARE(SendCommand(QStringLiteral("ST 0")), QByteArray("OK"));
         appState().CommandsDisabled = true;
         SendCommand(QStringLiteral("CS 1"));
-        QVERIFY(!QFile::exists(QStringLiteral("log.txt")));
-        QCOMPARE(QDir(f->dir.path()).entryList(QDir::Files), QStringList());
+        appState().CommandsDisabled = false;
+        QCOMPARE(f->LogBytes(), before);
+        QCOMPARE(QDir(f->dir.path()).entryList(QDir::Files),
+                 QStringList{QStringLiteral("log.txt")});
     }
 
     void conversions_data()
@@ -264,6 +277,27 @@ private Q_SLOTS:
         QCOMPARE(SendCommand(QStringLiteral("ST 0")), QByteArray("OK"));
         QCOMPARE(f->prompts.shown().size(), 1);
         QCOMPARE(f->echo.lines().size(), 2);
+    }
+
+    void logFailureBoxWaitsForTheReply()
+    {
+        // The box's own event loop lets the poll or the pump run an exchange;
+        // shown while "ST 0" still waits, that exchange would purge its reply.
+        startLog();
+        f->port.SetResponseTime(300);
+        f->unit.onLine(";DC:ST 0", "STOPPED\r");
+        f->unit.onLine(";DC:SS?", "5\r");
+        QVERIFY(f->BreakLog());
+        QByteArray nested = "not run";
+        f->prompts.onShown = [&](const ScriptedPrompts::Shown&) {
+            QTest::qWait(30); // the box stays up a moment; any reply is in by then
+            nested = QueryText("SS");
+        };
+        QCOMPARE(SendCommand(QStringLiteral("ST 0")), QByteArray("STOPPED"));
+        QCOMPARE(nested, QByteArray("5"));
+        QCOMPARE(f->prompts.textsOf(ScriptedPrompts::Kind::Warning),
+                 QStringList{LogFailureMessage()});
+        QCOMPARE(appState().ExchangeDepth, 0);
     }
 };
 

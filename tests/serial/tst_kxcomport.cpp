@@ -546,6 +546,37 @@ private Q_SLOTS:
         }
     }
 
+    void lateReplyWaitKeepsTheWindowGoing()
+    {
+        // The line stays busy for the whole 100 ms; the window must not freeze meanwhile,
+        // and nothing nested may use the port.
+        PtyUnit unit(3);
+        TKxComPort port;
+        port.SetPort(3);
+        port.SetEndOfResponse("\r");
+        port.SetResponseTime(30);
+        port.SetShowErrors(false);
+        port.Write("T\r\n");
+        QVERIFY(port.Read().isEmpty());
+        QVERIFY(port.LateReplyPossible());
+        for (int ms = 0; ms <= 140; ms += 10)
+            unit.sendAfter(ms, "noise");
+        port.SetAllowEvents(true);
+        int ticks = 0;
+        bool nestedSawInUse = false;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, this, [&] {
+            ++ticks;
+            nestedSawInUse = port.InUse();
+        });
+        tick.start(5);
+        port.DiscardLateReply();
+        tick.stop();
+        QVERIFY(ticks > 0);
+        QVERIFY(nestedSawInUse);
+        QVERIFY(!port.InUse());
+    }
+
     void flushDiscardsWaitingBytes()
     {
         PtyUnit unit(3);

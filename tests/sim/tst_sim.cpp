@@ -92,6 +92,7 @@ private Q_SLOTS:
     void delayHoldsReplies();
     void dropEveryLosesLines();
     void garbageHasNoCr();
+    void fixedAnswer();
     void unplugRemovesLinkAndHangsUp();
     void traceRecordsTrafficInOrder();
     void stopSignalRemovesLink_data();
@@ -748,6 +749,16 @@ void TestSim::garbageHasNoCr()
     QCOMPARE(three.size(), 3);
     QVERIFY(!three.contains('\r'));
     QCOMPARE(c.readUntil('\n'), QByteArray("1\r\n"));
+}
+
+void TestSim::fixedAnswer()
+{
+    SimProcess sim;
+    QVERIFY(sim.start({"--answer", "mr:0"}));
+    UnitClient c;
+    QVERIFY(c.open(sim.link()));
+    QCOMPARE(c.query("MR"), QByteArray("0"));
+    QCOMPARE(c.query("PM"), QByteArray("1")); // other queries as the unit holds them
 }
 
 void TestSim::unplugRemovesLinkAndHangsUp()

@@ -28,9 +28,9 @@ void ScriptedPrompts::clear()
     fUnexpected.clear();
 }
 
-void ScriptedPrompts::record(Kind kind, const QString& text, const QString& details)
+void ScriptedPrompts::record(Kind kind, const QString& text, const QString& details, bool plain)
 {
-    fShown.append({kind, text, details});
+    fShown.append({kind, text, details, plain});
     if (onShown)
         onShown(fShown.last());
 }
@@ -38,6 +38,11 @@ void ScriptedPrompts::record(Kind kind, const QString& text, const QString& deta
 void ScriptedPrompts::Information(const QString& text)
 {
     record(Kind::Information, text);
+}
+
+void ScriptedPrompts::Message(const QString& text)
+{
+    record(Kind::Information, text, QString(), true);
 }
 
 void ScriptedPrompts::Warning(const QString& text)

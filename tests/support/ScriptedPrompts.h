@@ -19,6 +19,8 @@ public:
         Kind kind;
         QString text;
         QString details; // behind "Show Details..." (AskYesNoWithDetails)
+        // A plain message is recorded as Information without an icon.
+        bool plain = false;
     };
 
     ScriptedPrompts();
@@ -40,6 +42,7 @@ public:
     std::function<void(const Shown&)> onShown;
 
     void Information(const QString& text) override;
+    void Message(const QString& text) override;
     void Warning(const QString& text) override;
     Answer AskYesNo(const QString& text) override;
     // Recorded and answered as a YesNo box, with its details.
@@ -49,7 +52,8 @@ public:
                       const QString& initialText) override;
 
 private:
-    void record(Kind kind, const QString& text, const QString& details = QString());
+    void record(Kind kind, const QString& text, const QString& details = QString(),
+                bool plain = false);
     QList<Answer> yesNo, abortRetry;
     QList<TextInput> texts;
     QList<Shown> fShown, fUnexpected;
