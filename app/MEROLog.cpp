@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Logging Enabled" menu item: switches the communication log.
 #include "MEROMain.h"
 

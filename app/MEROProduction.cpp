@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The production settings behind "About" with Control held, and the About box.
 #include "MEROMain.h"
 

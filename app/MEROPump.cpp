@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command queue and the task pump: operator commands wait in the queue
 // and go out one exchange at a time from the 5 ms task timer.
 #include "MEROMain.h"

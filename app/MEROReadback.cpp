@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The read-back: every setting asked of the unit and shown in its control.
 #include "MEROMain.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Setting handlers: each turns the operator's change into one command text
 // for the queue. They also run while the read-back fills the controls; the
 // queue refuses the command then, but fields, limits and bar maxima follow.

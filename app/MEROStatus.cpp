@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The once-a-second status poll: measurements, status word, lamps and bars.
 #include "MEROMain.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command terminal: the operator's line goes out unchanged, without the
 // ";DC:" prefix, through the same queue as the settings.
 #include "MEROMain.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MERO: sets up, runs and watches a pulsed laser-diode driver unit.
 #include "InfoSwitches.h"
 #include "MEROApplication.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints the delay from an operator's change of a setting control to its
 // command line arriving at the unit, with an idle link: the window as the
 // program runs it (5 ms task timer, reply waits dispatching events) and a

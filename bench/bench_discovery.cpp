@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints how long the start-up scan takes over ports that do not exist and
 // over ports that open but never answer.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints the processor time of a reply wait that gets no reply, and the
 // round-trip time of query exchanges with a unit that answers at once.
 #include "BenchSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints the processor time the main window uses while its unit is silent:
 // every status query waits the full 5 s response time, both timers run and
 // the window keeps handling events. Goal: under 5 % of one core.

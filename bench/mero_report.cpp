@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Measures MERO against the limits of its link in one run and prints one
 // table with the goal and PASS/FAIL of each row:
 //   exchange round trip against the 1 ms pause floor and against a plain

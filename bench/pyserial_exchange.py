@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A plain pyserial client doing the query exchange MERO does, for comparison.
 
 Usage: pyserial_exchange.py PORT COUNT [PAUSE_MS]

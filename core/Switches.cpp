@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "Switches.h"
 
 bool IsSwitch(const QString& argument, const QString& name)

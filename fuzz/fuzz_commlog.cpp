@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The communication log: CommLog::FileName, Rewrite and WriteLine, and the
 // line forms, with random user names, stamps, texts and times. Files go to a
 // scratch directory that is the working directory of the run.

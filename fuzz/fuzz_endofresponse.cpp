@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End-of-response texts: DecodeEndOfResponse.
 //
 // Asserts: a text without "#" is its own bytes; any other text decodes exactly

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Identification replies: ParseIdentity, TrimRight.
 //
 // Asserts: nothing is read outside the reply; every field is the piece of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reply conversions and wire number texts: NumberFormat::ParseInt32,
 // NumberFormat::ParseFloat, both RoundToInt32, FormatFixed, FormatPattern,
 // FormatGeneral and FormatInteger.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual unit's input side: LineReader (in random chunks), parseLine,
 // Unit::handle, and its number reading and writing.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The numeric control TPlusSpinEdit driven by a random sequence of property
 // writes, digit selections, typed digits, steps and arrow keys (offscreen).
 //

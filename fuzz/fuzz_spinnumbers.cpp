@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number helpers of the spin edit: ParseInBase, DigitValue, FormatFixed,
 // FormatFixedSignificant, GroupDigits, LeadingExponent, RoundToInt.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Splitting the unit's identification reply ("company,model,serial,firmware")

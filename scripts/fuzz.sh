@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets (clang, AddressSanitizer + UndefinedBehaviorSanitizer)
 # in build-fuzz and runs each one for a fixed number of runs, starting from a scratch
 # copy of its seed corpus in fuzz/corpus/<target>/. Prints one line per target and

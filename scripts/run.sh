@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is needed, builds MERO, starts the virtual unit and runs MERO
 # against it. The virtual unit is stopped again when MERO exits.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is needed, builds MERO and runs every test: first the normal
 # build in build/, then the whole suite again in build-asan/ (Debug, with
 # AddressSanitizer and UndefinedBehaviorSanitizer; any report fails its test).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Cuts the received byte stream into lines. CR, LF and CR LF all end a line (an LF right
 // after a CR belongs to that CR). Empty lines are dropped. Every other byte, NUL included,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // mero-sim: a virtual laser-diode driver unit on a pseudo-terminal.
 
 #include "options.h"

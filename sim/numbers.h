@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Strict number reading and plain number writing for the virtual unit's wire texts.
 // Reading accepts only plain decimal notation: optional sign, digits, an optional "."

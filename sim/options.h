@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Command-line options of the virtual unit. parseOptions() returns an empty text when every
 // argument was understood, otherwise a one-line reason; `--help` only sets `help`.

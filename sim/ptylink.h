@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A pseudo-terminal pair whose slave side is linked as <dir>/COM<n>. The unit keeps its own
 // slave descriptor open in raw mode for its whole life, so a client may close and re-open

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The unit's event loop: reads lines from the pseudo-terminal, lets the unit answer them,
 // applies the fault-injection options and writes the replies, until a byte arrives on

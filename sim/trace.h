@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Traffic trace: one line per event, "<microseconds> <KIND> <text>", where the time is
 // CLOCK_MONOTONIC in microseconds (comparable with the clock of any process on the machine).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The virtual laser-diode driver: identity, settings with their ranges, storage bins,
 // enable/start, status word, a thermal model and measurements. It is pure logic: it is

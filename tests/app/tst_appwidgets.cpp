@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's small widgets: lamp, radio group and measurement bar.
 #include "LampWidget.h"
 #include "MeasureBar.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application object reports an error a handler raises and goes on.
 #include "MEROApplication.h"
 #include "ScriptedPrompts.h"

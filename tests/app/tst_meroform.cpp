@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window as created: names, captions, items, initial states and a
 // layout that fits the window's outer sizes.
 #include "LampWidget.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The read-back against a scripted unit on a pseudo-terminal: the queries on
 // the wire, and what every control shows afterwards.
 #include "WindowFixture.h"

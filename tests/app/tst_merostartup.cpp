@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up paths with injected keys and scripted boxes, and the ways the
 // program ends: "Exit", the close box, ExitApp and RestartApp.
 #include "WindowFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The status poll against a scripted unit: queries, lamps, bars, labels,
 // captions, and the lost-port box.
 #include "WindowFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Application state, locale-free number conversions and command-line switches.
 #include "AppState.h"
 #include "NumberFormat.h"

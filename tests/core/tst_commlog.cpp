@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The communication log file: name, header, line ends, life cycle, failures.
 #include "AppState.h"
 #include "CommLog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fault drill: 10,000 setting changes in a burst while the task pump sends.
 // The queue never holds more than 100 entries, the event loop keeps turning,
 // and the wire shows each setting's values in the order they were made, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fault drill on the bare link: a reply that comes 1 ms after its deadline is
 // a timeout, and it never becomes the answer to the exchange that follows
 // (queries of a poll, set commands of a drain), also when every reply of a

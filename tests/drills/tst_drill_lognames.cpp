@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fault drill: USERNAME holding "/" or control characters. Started with
 // -log, the program either writes its log under the exact name in the working
 // directory or shows the log message once and writes nothing anywhere; a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fault drills on what the unit sends back, through the real window: a
 // megabyte of noise without a CR during a poll, replies holding NUL and 8-bit
 // bytes, replies that come 1 ms after their deadline, and a log file that

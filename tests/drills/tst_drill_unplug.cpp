@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fault drill: the unit is unplugged while the program waits for a reply,
 // while it reads back every setting and while it drains the command queue.
 // The wait must end at the hang-up (long before its 5 s deadline), every flag

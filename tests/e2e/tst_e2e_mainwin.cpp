@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real program under Xvfb against the virtual unit: it finds the unit,
 // reads every setting back, polls once a second and shows the status word in
 // its lamps; a unit that disappears brings up the lost-port box.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window as the program runs it, under Xvfb against the virtual unit,
 // driven with real X input events (xdotool): the arrow keys change the
 // current, Enable and Start make the unit pulse, a bin is saved and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real program's start-up paths under Xvfb, seen from the outside: the
 // "-log" switch writes the exchanges to the log file as they happen, a unit
 // that never answers brings the "No device found" box, and Left Shift held

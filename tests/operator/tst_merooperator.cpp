@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // About and the production settings, the command terminal and the logging
 // menu, driven through real key events and menu actions on the window.
 #include "OperatorFixture.h"

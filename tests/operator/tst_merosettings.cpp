@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every setting control of the window, from the operator's change to the
 // exact bytes on the wire, through the queue and the 5 ms task pump.
 #include "OperatorFixture.h"

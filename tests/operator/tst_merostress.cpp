@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Operator actions at random moments, also inside other exchanges' reply
 // waits, against a unit that answers after random delays: every line on the
 // wire is well formed, every accepted terminal line arrives once and in

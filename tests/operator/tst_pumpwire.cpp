@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The task pump over the real transport and a scripted unit on a
 // pseudo-terminal: what the operator queues is checked byte for byte on the
 // wire, with the reply waits dispatching timer ticks and operator actions.

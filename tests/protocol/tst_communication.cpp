@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The transport against a scripted unit: bytes on the wire, echo, log lines.
 #include "AppState.h"
 #include "Communication.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The installed tree and the Debian package hold the program, the virtual
 // unit, the desktop entry and its icons, and nothing from the test or
 // benchmark builds.

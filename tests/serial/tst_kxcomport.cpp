@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial port against scripted units on pseudo-terminals.
 #include "KxComPort.h"
 #include "LineSettings.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Test fixtures for the virtual unit: SimProcess starts build/bin/mero-sim and learns its
 // link directory from the first output line; UnitClient opens a COM link the way MERO does

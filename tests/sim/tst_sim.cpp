@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drives mero-sim over its pseudo-terminal with a plain client, as MERO would.
 
 #include "linereader.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The version strings: the compiled-in block and other sources.
 #include "mvVersionInfo.h"
 

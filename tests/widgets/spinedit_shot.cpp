@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the spin edit in the main window's configurations, focused and unfocused, into
 // a PNG (and a 4x enlargement next to it) for checking the drawing by eye.
 //   spinedit-shot <out.png>

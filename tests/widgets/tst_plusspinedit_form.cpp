@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The control promoted in a Designer form, with properties set by name as a form sets them.
 #include "plussped.h"
 #include "ui_spinform.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Operator side of the spin edit, driven by real mouse and key events: arrows with
 // auto-repeat, keys, digit selection by click, focus, painting and the control's own Enabled.
 #include "meroerror.h"

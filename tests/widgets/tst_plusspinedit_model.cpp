@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Value model of the spin edit: limits, change events, steps, text format, typed digits.
 #include "meroerror.h"
 #include "plussped.h"
