@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -114,6 +115,7 @@ bool SimUnit::Start(const QString& comDir, int port, const QStringList& extra)
 {
     trace = QDir(comDir).filePath(QStringLiteral("trace-COM%1.txt").arg(port));
     QFile::remove(trace);
+    kept = false;
     // A sanitizer report from a child must reach the test's output.
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(Bin("mero-sim"), QStringList{"--com-dir", comDir, "--port", QString::number(port),
@@ -135,6 +137,28 @@ bool SimUnit::Start(const QString& comDir, int port, const QStringList& extra)
 void SimUnit::Stop()
 {
     e2e::Stop(process);
+    KeepTrace();
+}
+
+void SimUnit::KeepTrace()
+{
+    // MERO_E2E_KEEP_TRACES=<dir> keeps every unit's trace, named after the
+    // test, so the wire of two builds can be compared run by run.
+    const QString keep = qEnvironmentVariable("MERO_E2E_KEEP_TRACES");
+    if (kept || keep.isEmpty() || trace.isEmpty() || !QFile::exists(trace))
+        return;
+    kept = true;
+    QString name = QCoreApplication::applicationName() + QLatin1Char('-') +
+                   QString::fromLatin1(QTest::currentTestFunction());
+    if (const char* tag = QTest::currentDataTag())
+        name += QLatin1Char('-') + QString::fromLatin1(tag);
+    name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_.-]")), QStringLiteral("_"));
+    QDir().mkpath(keep);
+    QString target = QDir(keep).filePath(name + QStringLiteral("-") + QFileInfo(trace).fileName());
+    for (int n = 2; QFile::exists(target); ++n)
+        target =
+            QDir(keep).filePath(name + QStringLiteral("-%1-").arg(n) + QFileInfo(trace).fileName());
+    QFile::copy(trace, target);
 }
 
 QList<TraceLine> SimUnit::Trace() const

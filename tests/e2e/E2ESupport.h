@@ -83,8 +83,11 @@ public:
     QList<QByteArray> Replies() const;
 
 private:
+    void KeepTrace();
+
     QProcess process;
     QString trace;
+    bool kept = false;
 };
 
 // The real program under the private X server.
