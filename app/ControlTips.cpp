@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ControlTips.h"
 
+#include "StatusBits.h"
+
 #include <QWidget>
 
 namespace
@@ -44,16 +46,7 @@ constexpr TControlTip Tips[] = {
     // The terminal
     {"SendEdit", "A raw line for the unit, sent without \";DC:\"; Up and Down recall the lines "
                  "sent, Escape clears"},
-    // Lamps: bits of the status word (SS)
-    {"EnabledLight", "SS bit 0 (0x001) \u2014 driver enabled"},
-    {"ActiveLight", "SS bit 1 (0x002) \u2014 pulsing active"},
-    {"ReadyLight", "SS bit 2 (0x004) \u2014 ready"},
-    {"FaultLight", "SS bit 3 (0x008) \u2014 fault"},
-    {"IntlkCntrlLight", "SS bit 4 (0x010) \u2014 interlock control"},
-    {"OverTempLight", "SS bit 5 (0x020) \u2014 over temperature"},
-    {"CrowbarLight", "SS bit 6 (0x040) \u2014 crowbar"},
-    {"ExtTrigLight", "SS bit 8 (0x100) \u2014 external trigger enabled"},
-    {"QSWLight", "SS bit 9 (0x200) \u2014 Q-switch enabled"},
+    // Lamps of the status word's bits: from the status bit table
     {"SpareIn1Light", "I1 \u2014 spare input 1, lit when greater than 0"},
     {"SpareIn2Light", "I2 \u2014 spare input 2, lit when greater than 0"},
     {"SpareIn3Light", "I3 \u2014 spare input 3, lit when greater than 0"},
@@ -76,4 +69,7 @@ void ApplyControlTips(QWidget* window)
     for (const TControlTip& t : Tips)
         if (auto* w = window->findChild<QWidget*>(QString::fromLatin1(t.control)))
             w->setToolTip(QString::fromUtf8(t.tip));
+    for (const TStatusBitInfo& b : kStatusBits)
+        if (auto* w = window->findChild<QWidget*>(QString::fromLatin1(b.Lamp)))
+            w->setToolTip(StatusBitTip(b));
 }

@@ -8,6 +8,7 @@
 #include "CompactTabStyle.h"
 #include "ControlTips.h"
 #include "KxComPort.h"
+#include "LampWidget.h"
 #include "MEROAccessibility.h"
 #include "MeasureSession.h"
 #include "PumpLink.h"
@@ -33,11 +34,13 @@ constexpr int kResponseListLines = 10000;
 
 TMERO_App::TMERO_App(QWidget* parent)
     : QMainWindow(parent), ui(new Ui::TMERO_App), ComPort(new TKxComPort(this)),
-      VersionInfo(new TmvVersionInfo(this)), StatusTimer(new QTimer(this)),
-      TaskTimer(new QTimer(this)), Measurements(new TMeasureSession(this)),
+      StatusTimer(new QTimer(this)), TaskTimer(new QTimer(this)),
+      Measurements(new TMeasureSession(this)), VersionInfo(new TmvVersionInfo(this)),
       FExitRetry(new QTimer(this))
 {
     ui->setupUi(this);
+    for (size_t i = 0; i < kStatusBits.size(); ++i)
+        FStatusLamps[i] = findChild<TLamp*>(QString::fromLatin1(kStatusBits[i].Lamp));
     ApplyFonts();
     ShowInitialComboTexts();
     ApplyValueFloors();

@@ -2,6 +2,8 @@
 #pragma once
 
 #include "CommandQueue.h"
+#include "LineSubmitter.h"
+#include "StatusBits.h"
 #include "Switches.h"
 
 #include <QChar>
@@ -9,12 +11,15 @@
 #include <QPointer>
 #include <QSize>
 #include <QStringList>
+
+#include <array>
 #include <functional>
 #include <memory>
 
 class QLineEdit;
 class QTimer;
 class QWidget;
+class TLamp;
 class TKxComPort;
 class TMeasureSession;
 class TMeasureWindow;
@@ -55,7 +60,6 @@ public:
     void RestartApp();
     void ExitApp();
     void Exit1Click(QObject* Sender);
-    void Initialize1Click(QObject* Sender);
     // A reference, so the task pump can watch it.
     const bool& Ending() const { return FEnding; }
     bool DemoMode() const { return FDemoMode; }
@@ -68,51 +72,26 @@ public:
     void StatusTimerTimer(QObject* Sender);
     void UpdateStatus();
 
-    // --- command queue and task pump
+    // --- the one way to the wire (MEROPump.cpp): the task pump is the
+    // program's line submitter; QueuedCommandToPort submits a control's set
+    // command or the terminal's line to it.
+    ILineSubmitter& Submitter();
     void QueuedCommandToPort(const QString& commandstr, TQueueKind kind = qkSetCommand);
-    void TaskTimerTimer(QObject* Sender);
     void ProcessTasks();
 
-    // --- operator handlers, connected in the constructor
-    void EnableLoggingMenuClick(QObject* Sender);
     // Switches the communication log; the menu mark follows its real state.
     void ToggleLoggingState();
-    void About1Click(QObject* Sender);
-    void ISettingAdjChange(QObject* Sender);
-    void RepRateAdjChange(QObject* Sender);
-    void PulseWidthAdjChange(QObject* Sender);
-    void BurstCountAdjChange(QObject* Sender);
+
+    // Operator handlers that tests drive directly; the rest are private.
     void PulseModeSelChange(QObject* Sender);
-    void MaxCurrentAdjChange(QObject* Sender);
-    void ComplianceVAdjChange(QObject* Sender);
-    void MaximumRateAdjChange(QObject* Sender);
     void TempFaultBypChange(QObject* Sender);
     void IntlkCntrlBypChange(QObject* Sender);
     void PulseEnableOffChange(QObject* Sender);
-    void StorageBinSelChange(QObject* Sender);
-    void SaveBinClick(QObject* Sender);
-    void RecallBinClick(QObject* Sender);
-    void QSWEnableGrpClick(QObject* Sender);
-    void QSWDelayAdjChange(QObject* Sender);
     void ExtTrigSelChange(QObject* Sender);
     void SyncSettingSelChange(QObject* Sender);
-    void SpareAnalogOutAdjChange(QObject* Sender);
-    void EnablebtnClick(QObject* Sender);
     void StartbtnClick(QObject* Sender);
-    void IntrlkCntrlGrpClick(QObject* Sender);
-    // Key press handlers get the typed character; setting Key to a null
-    // character swallows the key.
-    void SendEditKeyPress(QObject* Sender, QChar& Key);
-    void SendbtnClick(QObject* Sender);
-    void SNEditKeyPress(QObject* Sender, QChar& Key);
-    void BadgeEditKeyPress(QObject* Sender, QChar& Key);
-    void ConfigEditKeyPress(QObject* Sender, QChar& Key);
-    void ReloadClick(QObject* Sender);
 
-    // --- measurements (MEROMeasure.cpp): the window "MERO Measurements",
-    // opened from View > Measurements; the session collects from the first
-    // poll on, whether the window is open or not.
-    void MeasurementsClick(QObject* Sender);
+    // The window "MERO Measurements" once View > Measurements opened it.
     TMeasureWindow* MeasureWindow() const;
 
     // Sets the outer size of the window (frame included where the window
@@ -122,9 +101,10 @@ public:
     Ui::TMERO_App* const ui;
     // Null after RestartApp has released it.
     TKxComPort* ComPort;
-    TmvVersionInfo* const VersionInfo;
     QTimer* const StatusTimer;
     QTimer* const TaskTimer;
+    // The measurements of this run: collects from the first poll on, whether
+    // the window "MERO Measurements" is open or not.
     TMeasureSession* const Measurements;
 
     // A read-back asked for while the port was busy; the task pump runs it.
@@ -141,6 +121,36 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // --- operator handlers, connected in the constructor
+    void Initialize1Click(QObject* Sender);
+    void TaskTimerTimer(QObject* Sender);
+    void EnableLoggingMenuClick(QObject* Sender);
+    void About1Click(QObject* Sender);
+    void ISettingAdjChange(QObject* Sender);
+    void RepRateAdjChange(QObject* Sender);
+    void PulseWidthAdjChange(QObject* Sender);
+    void BurstCountAdjChange(QObject* Sender);
+    void MaxCurrentAdjChange(QObject* Sender);
+    void ComplianceVAdjChange(QObject* Sender);
+    void MaximumRateAdjChange(QObject* Sender);
+    void StorageBinSelChange(QObject* Sender);
+    void SaveBinClick(QObject* Sender);
+    void RecallBinClick(QObject* Sender);
+    void QSWEnableGrpClick(QObject* Sender);
+    void QSWDelayAdjChange(QObject* Sender);
+    void SpareAnalogOutAdjChange(QObject* Sender);
+    void EnablebtnClick(QObject* Sender);
+    void IntrlkCntrlGrpClick(QObject* Sender);
+    // Key press handlers get the typed character; setting Key to a null
+    // character swallows the key.
+    void SendEditKeyPress(QObject* Sender, QChar& Key);
+    void SendbtnClick(QObject* Sender);
+    void SNEditKeyPress(QObject* Sender, QChar& Key);
+    void BadgeEditKeyPress(QObject* Sender, QChar& Key);
+    void ConfigEditKeyPress(QObject* Sender, QChar& Key);
+    void ReloadClick(QObject* Sender);
+    void MeasurementsClick(QObject* Sender);
+
     void ConnectHandlers();
     void ApplyFonts();
     void ShowInitialComboTexts();
@@ -167,6 +177,8 @@ private:
 
     // status
     void ApplyStatusWord(qint32 word);
+    // The lamps of the status bits, in the table's order.
+    std::array<TLamp*, kStatusBits.size()> FStatusLamps{};
 
     // measurements
     void StartMeasurements();
@@ -183,6 +195,7 @@ private:
     void SetUpTerminal();
     TTerminalAssist* FTerminal = nullptr;
 
+    TmvVersionInfo* const VersionInfo;
     std::unique_ptr<TResponseListEcho> FEcho;
     // Built on first use; the host outlives the pump that refers to it.
     std::unique_ptr<TTransportPumpHost> FPumpHost;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The measurements: the session listens to the transport and the poll from
-// construction on; View > Measurements shows the window over it.
+// The measurements: the session journals the transport's exchanges from
+// construction on and takes a sample from every poll; View > Measurements
+// shows the window over it.
 #include "MEROMain.h"
 
 #include "AppState.h"
@@ -14,11 +15,7 @@
 void TMERO_App::StartMeasurements()
 {
     Measurements->setObjectName(QStringLiteral("Measurements"));
-    Measurements->Limits = [] {
-        const AppState& s = appState();
-        return std::pair{s.MaxCurrent, s.ComplianceVoltage};
-    };
-    Measurements->Install();
+    Measurements->Listen();
     connect(Measurements, &TMeasureSession::RecordingFailed, this,
             &TMERO_App::ShowRecordingFailure);
 }

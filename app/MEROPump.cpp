@@ -38,9 +38,18 @@ TTaskPump& TMERO_App::Pump()
     return *FPump;
 }
 
+ILineSubmitter& TMERO_App::Submitter()
+{
+    return Pump();
+}
+
 void TMERO_App::QueuedCommandToPort(const QString& commandstr, TQueueKind kind)
 {
-    Pump().Queue(commandstr, kind);
+    TLineRequest request;
+    request.Text = commandstr;
+    request.Kind = kind;
+    request.Origin.Origin = kind == qkRawLine ? orTerminal : orControl;
+    Submitter().Submit(request);
 }
 
 void TMERO_App::TaskTimerTimer(QObject*)

@@ -8,6 +8,7 @@
 #include "Communication.h"
 #include "KeyState.h"
 #include "KxComPort.h"
+#include "LineSubmitter.h"
 #include "NumberFormat.h"
 #include "ResponseListEcho.h"
 #include "mvVersionInfo.h"
@@ -92,6 +93,7 @@ void TMERO_App::Initialize()
         if (!FEnding)
             StatusTimer->start();
     });
+    const TOriginScope origin({orReadBack, 0, {}});
 
     ReadSettings();
     ShowIdentity();

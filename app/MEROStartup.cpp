@@ -10,6 +10,7 @@
 #include "Discovery.h"
 #include "KeyState.h"
 #include "KxComPort.h"
+#include "LineSubmitter.h"
 #include "NumberFormat.h"
 #include "ResponseListEcho.h"
 #include "UserPrompts.h"
@@ -198,7 +199,10 @@ void TMERO_App::Exit1Click(QObject*)
         FExitRetry->start();
         return;
     }
-    SendCommand(QStringLiteral("ST 0"));
+    {
+        const TOriginScope origin({orControl, 0, {}});
+        SendCommand(QStringLiteral("ST 0"));
+    }
     close();
 }
 
@@ -208,7 +212,10 @@ void TMERO_App::TryPendingExit()
         return;
     FExitRetry->stop();
     BindCommunication({ComPort, FEcho.get(), nullptr});
-    SendCommand(QStringLiteral("ST 0"));
+    {
+        const TOriginScope origin({orControl, 0, {}});
+        SendCommand(QStringLiteral("ST 0"));
+    }
     close();
 }
 

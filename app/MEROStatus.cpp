@@ -6,9 +6,12 @@
 
 #include "AppState.h"
 #include "Communication.h"
-#include "ExchangeObserver.h"
 #include "KxComPort.h"
+#include "LineSubmitter.h"
+#include "MeasureSession.h"
 #include "NumberFormat.h"
+#include "PollReadings.h"
+#include "StatusBits.h"
 #include "UserPrompts.h"
 #include "ValueFormat.h"
 
@@ -46,45 +49,72 @@ void TMERO_App::UpdateStatus()
     AppState& state = appState();
     state.StatusBusy = true;
     auto clearBusy = qScopeGuard([&state] { state.StatusBusy = false; });
-    // The measurements observer brackets the poll; only a poll that ends is a sample.
-    if (IExchangeObserver* observer = ExchangeObserver())
-        observer->PollStarted();
+    const TOriginScope origin({orPoll, 0, {}});
 
-    if (state.ConfigCode == 1) {
-        state.ThermistorA = QueryInteger("AT");
-        ui->ThermistorAlbl->setText(QStringLiteral("Thermistor A: ") +
-                                    QString::number(state.ThermistorA));
-        state.ThermistorB = QueryInteger("BT");
-        ui->ThermistorBlbl->setText(QStringLiteral("Thermistor B: ") +
-                                    QString::number(state.ThermistorB));
-        state.PhotoDiode = QueryFloat("PD");
-        ui->PhotoDiodelbl->setText(QStringLiteral("PhotoDiode: ") +
-                                   FormatGeneral(state.PhotoDiode));
-        state.SpareAnalogIn = QueryFloat("AI");
-        ui->SpareAnalogInlbl->setText(QStringLiteral("Spare Analog In: ") +
-                                      FormatGeneral(state.SpareAnalogIn));
-        state.SpareIn1 = QueryInteger("I1");
-        ui->SpareIn1Light->setLit(state.SpareIn1 > 0);
-        state.SpareIn2 = QueryInteger("I2");
-        ui->SpareIn2Light->setLit(state.SpareIn2 > 0);
-        state.SpareIn3 = QueryInteger("I3");
-        ui->SpareIn3Light->setLit(state.SpareIn3 > 0);
-    }
-
-    state.CurrentMeasurement = QueryFloat("CM");
-    ui->CurrentMeasureBar->SetPosition(NumberFormat::RoundToInt32(state.CurrentMeasurement));
-    ui->IMeasurelbl->setText(QStringLiteral("Current Measurement: ") +
-                             FormatGeneral(state.CurrentMeasurement));
-
-    state.VoltageMeasurement = QueryFloat("VM");
-    ui->VoltageMeasureBar->SetPosition(NumberFormat::RoundToInt32(state.VoltageMeasurement * 100));
-    ui->VMeasurelbl->setText(QStringLiteral("Voltage Measurement: ") +
-                             FormatGeneral(state.VoltageMeasurement));
-
-    state.StatusWord = QueryInteger("SS");
-    ApplyStatusWord(state.StatusWord);
-    if (IExchangeObserver* observer = ExchangeObserver())
-        observer->PollEnded();
+    TMeasureSample sample;
+    sample.Ms = Measurements->Clock();
+    // Each reading reaches its field, label, lamp or bar before the next query.
+    static_cast<TPollReadings&>(sample) =
+        ReadPoll(state.ConfigCode == 1, [&](TReadingId id, const TReading& r) {
+            switch (id) {
+            case rdThermistorA:
+                state.ThermistorA = qint32(r.Value);
+                ui->ThermistorAlbl->setText(QStringLiteral("Thermistor A: ") +
+                                            QString::number(state.ThermistorA));
+                break;
+            case rdThermistorB:
+                state.ThermistorB = qint32(r.Value);
+                ui->ThermistorBlbl->setText(QStringLiteral("Thermistor B: ") +
+                                            QString::number(state.ThermistorB));
+                break;
+            case rdPhotoDiode:
+                state.PhotoDiode = r.Value;
+                ui->PhotoDiodelbl->setText(QStringLiteral("PhotoDiode: ") +
+                                           FormatGeneral(state.PhotoDiode));
+                break;
+            case rdSpareAnalogIn:
+                state.SpareAnalogIn = r.Value;
+                ui->SpareAnalogInlbl->setText(QStringLiteral("Spare Analog In: ") +
+                                              FormatGeneral(state.SpareAnalogIn));
+                break;
+            case rdSpareIn1:
+                state.SpareIn1 = qint32(r.Value);
+                ui->SpareIn1Light->setLit(state.SpareIn1 > 0);
+                break;
+            case rdSpareIn2:
+                state.SpareIn2 = qint32(r.Value);
+                ui->SpareIn2Light->setLit(state.SpareIn2 > 0);
+                break;
+            case rdSpareIn3:
+                state.SpareIn3 = qint32(r.Value);
+                ui->SpareIn3Light->setLit(state.SpareIn3 > 0);
+                break;
+            case rdCurrent:
+                state.CurrentMeasurement = r.Value;
+                ui->CurrentMeasureBar->SetPosition(
+                    NumberFormat::RoundToInt32(state.CurrentMeasurement));
+                ui->IMeasurelbl->setText(QStringLiteral("Current Measurement: ") +
+                                         FormatGeneral(state.CurrentMeasurement));
+                break;
+            case rdVoltage:
+                state.VoltageMeasurement = r.Value;
+                ui->VoltageMeasureBar->SetPosition(
+                    NumberFormat::RoundToInt32(state.VoltageMeasurement * 100));
+                ui->VMeasurelbl->setText(QStringLiteral("Voltage Measurement: ") +
+                                         FormatGeneral(state.VoltageMeasurement));
+                break;
+            case rdStatusWord:
+                state.StatusWord = qint32(r.Value);
+                ApplyStatusWord(state.StatusWord);
+                break;
+            case rdCount:
+                break;
+            }
+        });
+    // The limits the bars and reference lines stand for at this poll.
+    sample.MaxCurrent = state.MaxCurrent;
+    sample.ComplianceVoltage = state.ComplianceVoltage;
+    Measurements->AddSample(sample);
 }
 
 void TMERO_App::ApplyStatusWord(qint32 word)
@@ -92,21 +122,18 @@ void TMERO_App::ApplyStatusWord(qint32 word)
     AppState& state = appState();
     auto bit = [word](int n) { return (word >> n) & 1; };
 
-    ui->EnabledLight->setLit(bit(0));
-    state.DriverEnabled = bit(0);
-    ui->Enablebtn->setText(bit(0) ? QStringLiteral("Disable") : QStringLiteral("Enable"));
-    ui->Startbtn->setEnabled(bit(0));
-
-    ui->ActiveLight->setLit(bit(1));
-    state.DriverStarted = bit(1);
-    ui->Startbtn->setText(bit(1) ? QStringLiteral("Stop") : QStringLiteral("Start"));
-
-    ui->ReadyLight->setLit(bit(2));
-    ui->FaultLight->setLit(bit(3));
-    ui->IntlkCntrlLight->setLit(bit(4));
-    ui->OverTempLight->setLit(bit(5));
-    ui->CrowbarLight->setLit(bit(6));
-    // Bit 7 has no lamp; bits 8 and 9 are shown also while their lamps are hidden.
-    ui->ExtTrigLight->setLit(bit(8));
-    ui->QSWLight->setLit(bit(9));
+    // Every lamp of the status bits, bit 0 first; bits 8 and 9 are shown
+    // also while their lamps are hidden, bit 7 has none.
+    for (size_t i = 0; i < kStatusBits.size(); ++i) {
+        const int n = kStatusBits[i].Bit;
+        FStatusLamps[i]->setLit(bit(n));
+        if (n == 0) {
+            state.DriverEnabled = bit(0);
+            ui->Enablebtn->setText(bit(0) ? QStringLiteral("Disable") : QStringLiteral("Enable"));
+            ui->Startbtn->setEnabled(bit(0));
+        } else if (n == 1) {
+            state.DriverStarted = bit(1);
+            ui->Startbtn->setText(bit(1) ? QStringLiteral("Stop") : QStringLiteral("Start"));
+        }
+    }
 }

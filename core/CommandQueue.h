@@ -1,19 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "LineSubmitter.h"
+
 #include <QString>
 
 #include <deque>
 #include <functional>
 
-// What a queued text is and therefore how the pump sends it: a set command
-// goes out framed (";DC:" + text), a terminal line unchanged. The kind belongs
-// to the entry, so a terminal line never changes how a setting is sent.
-enum TQueueKind { qkSetCommand, qkRawLine };
-
-struct TQueuedCommand {
-    QString Text;
-    TQueueKind Kind = qkSetCommand;
+// A line waiting for the pump, with whoever is to hear what became of it.
+struct TQueuedCommand : TLineRequest {
+    TLineDone Done;
 };
 
 // The operator's outgoing commands, in arrival order, at most 100 of them.
@@ -23,7 +20,8 @@ struct TQueuedCommand {
 // mnemonic (setting values are absolute, so the unit still ends up with the
 // value the control shows) and goes to the end; with no such entry, and for
 // every terminal line, the new entry is dropped. Saving a bin ("SV") is an
-// action rather than a value and is never replaced.
+// action rather than a value and is never replaced. A replaced entry hears
+// lrReplaced; a dropped one is the caller's to answer.
 //
 // Drain sends exactly the entries queued when it starts. Each entry leaves
 // its slot just before it is handed to the sender, so an entry appended while
@@ -39,6 +37,7 @@ public:
     enum TAppendResult { arAppended, arReplaced, arDropped };
 
     TAppendResult Append(const QString& text, TQueueKind kind);
+    TAppendResult Append(TQueuedCommand entry);
 
     int Count() const { return int(fEntries.size()); }
     bool Pending() const { return !fEntries.empty(); }
@@ -46,17 +45,20 @@ public:
     // Slot 1 is the oldest entry.
     const TQueuedCommand& Slot(int slot) const { return fEntries.at(size_t(slot - 1)); }
 
-    using TSender = std::function<void(const TQueuedCommand&)>;
+    using TSender = std::function<void(TQueuedCommand&)>;
     // Returns the number of entries handed to send.
     int Drain(const TSender& send);
 
+    // Empties the queue; the entries are not answered (start-up, tests).
     void Clear();
+    // Empties the queue and answers every entry with the refusal.
+    void RefuseAll(TLineRefusal why);
 
     // The mnemonic of a set command text: everything before its first blank.
     static QString Mnemonic(const QString& text);
 
 private:
-    bool RemoveOldestSetCommand(const QString& mnemonic);
+    bool RemoveOldestSetCommand(const QString& mnemonic, TLineDone& done);
 
     std::deque<TQueuedCommand> fEntries;
     // Entries at the front that belong to the drain under way.

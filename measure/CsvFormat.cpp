@@ -59,8 +59,8 @@ QByteArray Header()
     QList<QByteArray> cols{"Time", "Seconds", "Kind"};
     for (int i = 0; i <= rdStatusWord; ++i)
         cols << kReadingColumns[i];
-    for (const TStatusBit& b : kStatusBits)
-        cols << b.Name;
+    for (const TStatusBitInfo& b : kStatusBits)
+        cols << b.CsvColumn;
     for (int i = rdThermistorA; i < rdCount; ++i)
         cols << kReadingColumns[i];
     cols << "Event"
@@ -73,7 +73,7 @@ QByteArray SampleLine(const TMeasureSample& s, qint64 startMs)
     QList<QByteArray> row{LocalTime(s.Ms), Seconds(s.Ms, startMs), "poll"};
     for (int i = 0; i <= rdStatusWord; ++i)
         row << Reading(s, TReadingId(i));
-    for (const TStatusBit& b : kStatusBits)
+    for (const TStatusBitInfo& b : kStatusBits)
         row << (s.Has(rdStatusWord) ? QByteArray(s.StatusBit(b.Bit) ? "1" : "0") : QByteArray());
     for (int i = rdThermistorA; i < rdCount; ++i)
         row << Reading(s, TReadingId(i));

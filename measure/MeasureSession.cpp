@@ -11,76 +11,41 @@ TMeasureSession::TMeasureSession(QObject* parent, int fullCapacity)
     Clock = [] { return QDateTime::currentMSecsSinceEpoch(); };
 }
 
-TMeasureSession::~TMeasureSession()
+TMeasureSession::~TMeasureSession() = default;
+
+void TMeasureSession::Listen()
 {
-    Uninstall();
+    if (!fListening)
+        fListening.emplace(*this);
 }
 
-void TMeasureSession::Install()
+void TMeasureSession::Unlisten()
 {
-    InstallExchangeObserver(this);
-    fInstalled = true;
+    fListening.reset();
 }
 
-void TMeasureSession::Uninstall()
+void TMeasureSession::Exchanged(const TExchangeRecord& record)
 {
-    // Only our own installation is undone.
-    if (fInstalled && ExchangeObserver() == this)
-        InstallExchangeObserver(nullptr);
-    fInstalled = false;
-}
-
-void TMeasureSession::PollStarted()
-{
-    fPoll.emplace();
-    fPoll->Ms = Clock();
-}
-
-void TMeasureSession::QueryRead(const QByteArray& mnemonic, TReadOutcome outcome, double value)
-{
-    if (!fPoll)
-        return; // a read-back's query, not a poll's
-    const TReadingId id = ReadingOfMnemonic(mnemonic.constData());
-    if (id == rdCount)
+    // The poll's and the read-back's queries are the samples' business.
+    if (record.Kind == xkQuery)
         return;
-    static constexpr TReadingState kStates[] = {rsValue, rsTimedOut, rsEmpty, rsUnreadable,
-                                                rsNotSent};
-    fPoll->States[id] = kStates[outcome];
-    fPoll->Values[id] = outcome == roValue ? value : 0.0;
-}
-
-void TMeasureSession::PollEnded()
-{
-    if (!fPoll)
-        return;
-    TMeasureSample sample = *fPoll;
-    fPoll.reset();
-    if (Limits)
-        std::tie(sample.MaxCurrent, sample.ComplianceVoltage) = Limits();
-    AddSample(sample);
-}
-
-void TMeasureSession::CommandExchanged(const QString& text, bool raw, const QByteArray& reply,
-                                       qint64 sentMs)
-{
     TJournalEvent e;
-    e.Ms = sentMs ? sentMs : Clock();
-    e.Kind = raw ? TJournalEvent::evTerminal : TJournalEvent::evCommand;
-    e.Raw = raw;
-    e.Text = text;
-    e.Reply = QString::fromLatin1(reply);
-    AddEvent(e);
-}
-
-void TMeasureSession::CommandRefused(const QString& text, bool raw, TRefusal why)
-{
-    TJournalEvent e;
-    e.Ms = Clock();
-    e.Kind = TJournalEvent::evRefused;
-    e.Raw = raw;
-    e.Text = text;
-    e.Refusal = why == rfCommandsDisabled ? QStringLiteral("Command Disabled")
-                                          : QStringLiteral("Comport in use");
+    e.Raw = record.Kind == xkRawLine;
+    e.Text = record.Text;
+    if (record.Result.Fate == lfRefused) {
+        // Only what the operator could have sent: a line without a port
+        // (demo mode, the unit gone) never was one.
+        if (record.Result.Refusal != lrCommandsDisabled && record.Result.Refusal != lrComportInUse)
+            return;
+        e.Ms = Clock();
+        e.Kind = TJournalEvent::evRefused;
+        e.Refusal = record.Result.Refusal == lrCommandsDisabled ? QStringLiteral("Command Disabled")
+                                                                : QStringLiteral("Comport in use");
+    } else {
+        e.Ms = record.SentMs ? record.SentMs : Clock();
+        e.Kind = e.Raw ? TJournalEvent::evTerminal : TJournalEvent::evCommand;
+        e.Reply = QString::fromLatin1(record.Result.Reply);
+    }
     AddEvent(e);
 }
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "CsvFile.h"
-#include "ExchangeObserver.h"
+#include "ExchangeListeners.h"
 #include "SampleStore.h"
 
 #include <QObject>
@@ -16,11 +16,11 @@
 // arrives. It lives as long as the main window, whether the measurements
 // window is open or not; the window and the file are two listeners.
 //
-// As the exchange observer it is called by the transport and by the poll
-// (PollStarted/PollEnded): a sample is made only by a poll that ends; the
-// readings of a poll are taken by mnemonic. A failed recording write stops
-// the recording (RecordingFailed with the message); the samples stay.
-class TMeasureSession : public QObject, public IExchangeObserver
+// The status poll hands each completed poll over as a sample (AddSample);
+// as an exchange listener (Listen) it journals every set command and terminal
+// line the transport sends or refuses. A failed recording write stops the
+// recording (RecordingFailed with the message); the samples stay.
+class TMeasureSession : public QObject, public IExchangeListener
 {
     Q_OBJECT
 
@@ -29,23 +29,17 @@ public:
                              int fullCapacity = TSampleStore::kDefaultFull);
     ~TMeasureSession() override;
 
-    // Becomes the transport's exchange observer until destroyed or Uninstall.
-    void Install();
-    void Uninstall();
+    // Listens to the transport's exchanges until destroyed or Unlisten.
+    void Listen();
+    void Unlisten();
 
-    // Replaceable in tests and benchmarks: wall-clock ms and the set-up
-    // limits (maximum current, compliance voltage) stamped on each sample.
+    // Wall-clock ms, the time stamp of samples and events; replaceable in
+    // tests and benchmarks.
     std::function<qint64()> Clock;
-    std::function<std::pair<double, double>()> Limits;
 
-    void PollStarted() override;
-    void QueryRead(const QByteArray& mnemonic, TReadOutcome outcome, double value) override;
-    void PollEnded() override;
-    void CommandExchanged(const QString& text, bool raw, const QByteArray& reply,
-                          qint64 sentMs) override;
-    void CommandRefused(const QString& text, bool raw, TRefusal why) override;
+    void Exchanged(const TExchangeRecord& record) override;
 
-    // Direct feeding (benchmarks, tests).
+    // A completed poll (the status poll), or direct feeding (benchmarks, tests).
     void AddSample(const TMeasureSample& sample);
     void AddEvent(const TJournalEvent& event);
 
@@ -73,6 +67,5 @@ private:
     TSampleStore fStore;
     TCsvFile fFile;
     std::optional<qint64> fStartMs;
-    std::optional<TMeasureSample> fPoll; // the poll under way
-    bool fInstalled = false;
+    std::optional<TExchangeListening> fListening;
 };

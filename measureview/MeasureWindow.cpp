@@ -25,11 +25,6 @@ namespace
 const QColor kCurrentColour(20, 90, 200);
 const QColor kVoltageColour(200, 110, 0);
 
-// Lamp colours of the strip; the fault-like bits in warm colours.
-const QColor kBitColours[] = {QColor(60, 160, 60),  QColor(20, 110, 200),  QColor(120, 190, 90),
-                              QColor(220, 30, 30),  QColor(150, 100, 200), QColor(230, 120, 20),
-                              QColor(170, 20, 120), QColor(90, 150, 170),  QColor(110, 110, 110)};
-
 QString SizeText(qint64 bytes)
 {
     const QLocale c = QLocale::c();
@@ -113,8 +108,8 @@ TMeasureWindow::TMeasureWindow(TMeasureSession& session, QWidget* parent)
                               {QStringLiteral("Voltage (V)"), rdVoltage, true, kVoltageColour}},
                              true);
     QList<TStatusStrip::Row> rows;
-    for (size_t i = 0; i < kStatusBits.size(); ++i)
-        rows << TStatusStrip::Row{QString::fromLatin1(kStatusBits[i].Name), kBitColours[i]};
+    for (const TStatusBitInfo& b : kStatusBits)
+        rows << TStatusStrip::Row{QString::fromLatin1(b.Caption), QColor::fromRgb(b.StripRgb)};
     rows << TStatusStrip::Row{QStringLiteral("No reply"), QColor(60, 60, 60)};
     fStrip = new TStatusStrip(rows, [](const TMeasureSample& s) {
         quint32 bits = 0;

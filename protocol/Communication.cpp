@@ -2,12 +2,13 @@
 #include "Communication.h"
 #include "AppState.h"
 #include "CommLog.h"
-#include "ExchangeObserver.h"
+#include "ExchangeListeners.h"
 #include "KxComPort.h"
 #include "Latin1.h"
 #include "NumberFormat.h"
 
 #include <QDateTime>
+#include <QScopeGuard>
 
 #include <chrono>
 #include <thread>
@@ -16,8 +17,6 @@ namespace
 {
 
 CommLink current;
-// Whether the last QueryText wrote its line (for the exchange observer).
-bool querySent = false;
 
 AppState& State()
 {
@@ -65,56 +64,111 @@ void WriteLine(TKxComPort& port, const QString& line)
     Log([&] { return LogSentLine(line); });
 }
 
-// Observer calls only report; they never change the exchange or its log.
-void NoteRead(const QByteArray& mnemonic, bool emptyReply, bool converted, double value)
+// The clock is read only for a listener.
+qint64 ListenedNow()
 {
-    IExchangeObserver* observer = ExchangeObserver();
-    if (!observer)
+    return ExchangeListened() ? QDateTime::currentMSecsSinceEpoch() : 0;
+}
+
+// Listeners only hear; they never change the exchange or its log.
+void Tell(TExchangeKind kind, const QString& text, const TLineResult& result, qint64 sentMs)
+{
+    if (!ExchangeListened())
         return;
-    TReadOutcome outcome = roValue;
-    if (!querySent)
-        outcome = roNotSent;
-    else if (emptyReply)
-        outcome = current.Port && current.Port->TimedOut() ? roTimedOut : roEmpty;
-    else if (!converted)
-        outcome = roUnreadable;
-    observer->QueryRead(mnemonic, outcome, value);
+    TExchangeRecord record;
+    record.Origin = CurrentOrigin();
+    record.Kind = kind;
+    record.Text = text;
+    record.Result = result;
+    record.SentMs = sentMs;
+    NotifyExchange(record);
 }
 
-void NoteRefused(const QString& text, bool raw, TRefusal why)
+TLineResult Answer(const QByteArray& reply)
 {
-    if (IExchangeObserver* observer = ExchangeObserver())
-        observer->CommandRefused(text, raw, why);
+    const bool timedOut = current.Port && current.Port->TimedOut();
+    return {timedOut ? lfTimedOut : lfReplied, lrNone, reply};
 }
 
-// The clock is read only for an observer.
-qint64 ObservedNow()
-{
-    return ExchangeObserver() ? QDateTime::currentMSecsSinceEpoch() : 0;
-}
-
-void NoteExchanged(const QString& text, bool raw, const QByteArray& reply, qint64 sentMs)
-{
-    if (IExchangeObserver* observer = ExchangeObserver())
-        observer->CommandExchanged(text, raw, reply, sentMs);
-}
 // Marks one exchange, from its line to its reply; a log-failure box owed
 // inside it is shown when the outermost one ends.
-class TExchange
+auto MarkExchange()
 {
-public:
-    TExchange() : state(State()) { ++state.ExchangeDepth; }
-    ~TExchange()
-    {
+    AppState& state = State();
+    ++state.ExchangeDepth;
+    return qScopeGuard([&state] {
         --state.ExchangeDepth;
         ShowOwedLogFailure(state);
-    }
-    TExchange(const TExchange&) = delete;
-    TExchange& operator=(const TExchange&) = delete;
+    });
+}
 
-private:
-    AppState& state;
-};
+TLineResult Query(const QByteArray& mnemonic)
+{
+    TKxComPort* port = current.Port;
+    const QString text = FromLatin1Text(mnemonic);
+    // A refused nested call must not purge the reply the waiting exchange collects.
+    if (!port || port->InUse()) {
+        const TLineResult refused = TLineResult::Refused(port ? lrComportInUse : lrNoPort);
+        Tell(xkQuery, text, refused, 0);
+        return refused;
+    }
+    const auto exchange = MarkExchange();
+    PrepareLine(*port);
+    const qint64 sentMs = ListenedNow();
+    WriteLine(*port, QStringLiteral(";DC:") + text + QLatin1Char('?'));
+    const TLineResult result = Answer(ReadReply());
+    Tell(xkQuery, text, result, sentMs);
+    return result;
+}
+
+// The one body of the numeric queries: an empty reply reads as 0, one that
+// does not convert as 0 with the Exception Error line.
+template <typename Parse> TReading ReadNumber(const QByteArray& mnemonic, Parse parse)
+{
+    const TLineResult result = Query(mnemonic);
+    if (result.Fate == lfRefused)
+        return {0, rsNotSent};
+    const bool empty = result.Reply.isEmpty();
+    if (const auto value = parse(empty ? QByteArrayLiteral("0") : result.Reply)) {
+        if (!empty)
+            return {double(*value), rsValue};
+        return {double(*value), result.Fate == lfTimedOut ? rsTimedOut : rsEmpty};
+    }
+    Log([&] { return LogExceptionLine(); });
+    return {0, rsUnreadable};
+}
+
+// A set command (";DC:" + text) or a terminal line (text unchanged), echoed.
+TLineResult Exchange(const QString& text, TQueueKind kind)
+{
+    const bool raw = kind == qkRawLine;
+    const TExchangeKind what = raw ? xkRawLine : xkSetCommand;
+    auto refuse = [&](TLineRefusal why) {
+        const TLineResult refused = TLineResult::Refused(why);
+        Tell(what, text, refused, 0);
+        return refused;
+    };
+    if (State().CommandsDisabled) {
+        if (!raw)
+            Log([&] { return LogCommandDisabledLine(text); });
+        return refuse(lrCommandsDisabled);
+    }
+    TKxComPort* port = current.Port;
+    if (!port)
+        return refuse(lrNoPort);
+    if (port->InUse()) {
+        if (!raw)
+            Log([&] { return LogComportInUseLine(text); });
+        return refuse(lrComportInUse);
+    }
+    const auto exchange = MarkExchange();
+    PrepareLine(*port);
+    const qint64 sentMs = ListenedNow();
+    WriteLine(*port, raw ? text : QStringLiteral(";DC:") + text);
+    const TLineResult result = Answer(EchoExchange());
+    Tell(what, text, result, sentMs);
+    return result;
+}
 
 } // namespace
 
@@ -162,91 +216,44 @@ QByteArray ReadReply()
 
 QByteArray QueryText(const QByteArray& mnemonic)
 {
-    TKxComPort* port = current.Port;
-    querySent = false;
-    // A refused nested call must not purge the reply the waiting exchange collects.
-    if (!port || port->InUse())
-        return QByteArray();
-    querySent = true;
-    TExchange exchange;
-    PrepareLine(*port);
-    WriteLine(*port, QStringLiteral(";DC:") + FromLatin1Text(mnemonic) + QLatin1Char('?'));
-    return ReadReply();
+    return Query(mnemonic).Reply;
+}
+
+TReading ReadInteger(const QByteArray& mnemonic)
+{
+    return ReadNumber(mnemonic, [](const QByteArray& r) { return NumberFormat::ParseInt32(r); });
+}
+
+TReading ReadFloat(const QByteArray& mnemonic)
+{
+    return ReadNumber(mnemonic, [](const QByteArray& r) { return NumberFormat::ParseFloat(r); });
 }
 
 qint32 QueryInteger(const QByteArray& mnemonic)
 {
-    QByteArray reply = QueryText(mnemonic);
-    const bool empty = reply.isEmpty();
-    if (empty)
-        reply = "0";
-    if (const auto value = NumberFormat::ParseInt32(reply)) {
-        NoteRead(mnemonic, empty, true, *value);
-        return *value;
-    }
-    Log([&] { return LogExceptionLine(); });
-    NoteRead(mnemonic, empty, false, 0);
-    return 0;
+    // An integer reading holds a 32-bit value exactly.
+    return qint32(ReadInteger(mnemonic).Value);
 }
 
 double QueryFloat(const QByteArray& mnemonic)
 {
-    QByteArray reply = QueryText(mnemonic);
-    const bool empty = reply.isEmpty();
-    if (empty)
-        reply = "0";
-    if (const auto value = NumberFormat::ParseFloat(reply)) {
-        NoteRead(mnemonic, empty, true, *value);
-        return *value;
-    }
-    Log([&] { return LogExceptionLine(); });
-    NoteRead(mnemonic, empty, false, 0);
-    return 0.0;
+    return ReadFloat(mnemonic).Value;
 }
 
 QByteArray SendCommand(const QString& command)
 {
-    if (State().CommandsDisabled) {
-        Log([&] { return LogCommandDisabledLine(command); });
-        NoteRefused(command, false, rfCommandsDisabled);
-        return QByteArray();
-    }
-    TKxComPort* port = current.Port;
-    if (!port)
-        return QByteArray();
-    if (port->InUse()) {
-        Log([&] { return LogComportInUseLine(command); });
-        NoteRefused(command, false, rfComportInUse);
-        return QByteArray();
-    }
-    TExchange exchange;
-    PrepareLine(*port);
-    const qint64 sentMs = ObservedNow();
-    WriteLine(*port, QStringLiteral(";DC:") + command);
-    const QByteArray reply = EchoExchange();
-    NoteExchanged(command, false, reply, sentMs);
-    return reply;
+    return Exchange(command, qkSetCommand).Reply;
 }
 
 void SendRawLine(const QByteArray& line)
 {
-    if (State().CommandsDisabled) {
-        NoteRefused(FromLatin1Text(line), true, rfCommandsDisabled);
-        return;
-    }
-    TKxComPort* port = current.Port;
-    if (!port)
-        return;
-    if (port->InUse()) {
-        NoteRefused(FromLatin1Text(line), true, rfComportInUse);
-        return;
-    }
-    TExchange exchange;
-    PrepareLine(*port);
-    const qint64 sentMs = ObservedNow();
-    WriteLine(*port, FromLatin1Text(line));
-    const QByteArray reply = EchoExchange();
-    NoteExchanged(FromLatin1Text(line), true, reply, sentMs);
+    Exchange(FromLatin1Text(line), qkRawLine);
+}
+
+TLineResult SendLine(const QString& text, TQueueKind kind)
+{
+    // A terminal line reaches the wire as Latin-1, like SendRawLine's.
+    return Exchange(kind == qkRawLine ? FromLatin1Text(ToLatin1Text(text)) : text, kind);
 }
 
 QByteArray EchoExchange()

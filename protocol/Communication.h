@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "LineSubmitter.h"
+#include "PollReadings.h"
 #include "ResponseEcho.h"
 
 #include <QByteArray>
@@ -51,6 +53,8 @@ private:
 // Log lines (when LoggingEnabled): query Sent, Received [, Exception Error];
 // command/raw Sent, Received; a refused set command one Command Disabled or
 // Comport in use line; a refused raw line or query nothing.
+// Every exchange, refused ones included, is told to the exchange listeners
+// (ExchangeListeners.h) with the origin in force (TOriginScope).
 
 // ";DC:" + mnemonic + "?" CR LF; the trimmed reply. Empty when InUse.
 QByteArray QueryText(const QByteArray& mnemonic);
@@ -58,10 +62,15 @@ QByteArray QueryText(const QByteArray& mnemonic);
 qint32 QueryInteger(const QByteArray& mnemonic);
 // Reply as a double ('.' decimal point, exponent allowed); unreadable = 0.
 double QueryFloat(const QByteArray& mnemonic);
+// The same two queries, saying what the value is: read, or why it is 0.
+TReading ReadInteger(const QByteArray& mnemonic);
+TReading ReadFloat(const QByteArray& mnemonic);
 // ";DC:" + command CR LF, echoed; the trimmed reply, or empty when refused.
 QByteArray SendCommand(const QString& command);
 // The line unchanged + CR LF, echoed; refused silently.
 void SendRawLine(const QByteArray& line);
+// Either of the two, saying what became of the line.
+TLineResult SendLine(const QString& text, TQueueKind kind);
 // Echoes LastCommand (black), reads the reply, echoes it (green, also when empty).
 QByteArray EchoExchange();
 // Reads the reply, trims it, logs the Received line.

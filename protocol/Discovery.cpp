@@ -97,6 +97,7 @@ bool DetectDevice(TScanReport* report)
     TKxComPort* port = CurrentCommLink().Port;
     if (!port)
         return false;
+    const TOriginScope origin({orScan, 0, {}});
     port->SetBaud(ScanBaud);
     port->SetEndOfResponse("#13");
     port->SetAllowEvents(false);

@@ -3,7 +3,6 @@
 
 #include "Communication.h"
 #include "KxComPort.h"
-#include "Latin1.h"
 
 bool TTransportPumpHost::PortInUse() const
 {
@@ -23,14 +22,14 @@ void TTransportPumpHost::SetStatusTimerActive(bool active)
         StatusTimer(active);
 }
 
-void TTransportPumpHost::SendCommand(const QString& command)
+TLineResult TTransportPumpHost::SendCommand(const QString& command)
 {
-    ::SendCommand(command);
+    return SendLine(command, qkSetCommand);
 }
 
-void TTransportPumpHost::SendRawLine(const QString& line)
+TLineResult TTransportPumpHost::SendRawLine(const QString& line)
 {
-    ::SendRawLine(ToLatin1Text(line));
+    return SendLine(line, qkRawLine);
 }
 
 void TTransportPumpHost::ReadBack()

@@ -19,7 +19,7 @@ public:
     bool PortInUse() const override;
     void SetTaskTimerActive(bool active) override;
     void SetStatusTimerActive(bool active) override;
-    void SendCommand(const QString& command) override;
-    void SendRawLine(const QString& line) override;
+    TLineResult SendCommand(const QString& command) override;
+    TLineResult SendRawLine(const QString& line) override;
     void ReadBack() override;
 };

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <cerrno>
@@ -358,10 +359,7 @@ QByteArray TKxComPort::Read()
         return result;
 
     FPortInUse = true;
-    struct InUseGuard {
-        bool& flag;
-        ~InUseGuard() { flag = false; }
-    } guard{FPortInUse};
+    const auto endUse = qScopeGuard([this] { FPortInUse = false; });
     tail.clear();
     FLateReplyPossible = false;
 
@@ -424,10 +422,7 @@ void TKxComPort::DiscardLateReply()
     // Like a reply wait: the port is in use, so nothing nested purges or writes, and with
     // AllowEvents the window goes on between passes instead of freezing for 100 ms.
     FPortInUse = true;
-    struct InUseGuard {
-        bool& flag;
-        ~InUseGuard() { flag = false; }
-    } guard{FPortInUse};
+    const auto endUse = qScopeGuard([this] { FPortInUse = false; });
     const auto limit = Clock::now() + std::chrono::milliseconds(LateReplyMaxMs);
     auto quietUntil = Clock::now() + std::chrono::milliseconds(LateReplyQuietMs);
     char buffer[4096];

@@ -28,17 +28,19 @@ public:
         statusTimer = active;
         events << (active ? "poll on" : "poll off");
     }
-    void SendCommand(const QString& command) override
+    TLineResult SendCommand(const QString& command) override
     {
         events << ";DC:" + command;
         if (onSend)
             onSend(command);
+        return {lfReplied, lrNone, {}};
     }
-    void SendRawLine(const QString& line) override
+    TLineResult SendRawLine(const QString& line) override
     {
         events << "raw:" + line;
         if (onSend)
             onSend(line);
+        return {lfReplied, lrNone, {}};
     }
     void ReadBack() override
     {

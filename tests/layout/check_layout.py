@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Checks the include rules of the folders.
+"""Checks the include and link rules of the folders.
 
 - core/, protocol/, measure/, sim/ and portinfo/ include no Qt Widgets header;
-- nothing outside app/, tests/, bench/ and fuzz/ includes a header of app/.
+- nothing outside app/, tests/, bench/ and fuzz/ includes a header of app/;
+- each folder of a layer includes headers of, and links the libraries of,
+  only the folders below it that LAYERS names (so core/ reaches the prompts
+  without the serial library, and nothing below app/ reaches the window).
 
 Usage: check_layout.py SOURCE_ROOT QTWIDGETS_INCLUDE_DIR
        check_layout.py --self-test QTWIDGETS_INCLUDE_DIR
@@ -14,7 +17,23 @@ import re
 import sys
 import tempfile
 
-NO_WIDGETS = ("core", "protocol", "measure", "sim", "portinfo")
+NO_WIDGETS = ("core", "protocol", "measure", "sim", "portinfo", "remote")
+# folder: (its library, the folders below it that it may use). The table in
+# docs/architecture.md says the same in words.
+LAYERS = {
+    "prompts": ("mero_prompts", ()),
+    "portinfo": ("mero_portinfo", ()),
+    "serial": ("mero_serial", ("portinfo", "prompts")),
+    "core": ("mero_appstate", ("prompts",)),
+    "protocol": ("mero_protocol", ("core", "serial", "portinfo", "prompts")),
+    "measure": ("mero_measure", ("protocol", "core", "serial", "portinfo", "prompts")),
+    "remote": ("mero_remote", ("measure", "protocol", "core", "serial", "portinfo", "prompts")),
+    "versioninfo": ("mero_versioninfo", ()),
+    "widgets": ("mero_widgets", ()),
+    "measureview": ("mero_measureview",
+                    ("measure", "protocol", "core", "serial", "portinfo", "prompts")),
+}
+LINK = re.compile(r"target_link_libraries\s*\(\s*(\S+)([^)]*)\)", re.S)
 MAY_USE_APP = ("app", "tests", "bench", "fuzz")
 SKIP = ("build", ".git")
 SOURCE_EXT = (".h", ".hpp", ".cpp", ".cc", ".in")
@@ -56,10 +75,39 @@ def source_files(root):
                     yield top, os.path.join(dirpath, f)
 
 
+def folder_headers(root):
+    """Header name -> the layer folder that holds it."""
+    owner = {}
+    for folder in LAYERS:
+        for dirpath, _, files in os.walk(os.path.join(root, folder)):
+            for f in files:
+                if f.endswith((".h", ".hpp")):
+                    owner.setdefault(f, folder)
+    return owner
+
+
+def check_links(root):
+    library_folder = {lib: folder for folder, (lib, _) in LAYERS.items()}
+    faults = []
+    for folder, (_, allowed) in LAYERS.items():
+        path = os.path.join(root, folder, "CMakeLists.txt")
+        if not os.path.isfile(path):
+            continue
+        text = open(path, encoding="utf-8").read()
+        for m in LINK.finditer(text):
+            line = text.count("\n", 0, m.start()) + 1
+            for item in m.group(2).split():
+                other = library_folder.get(item)
+                if other and other != folder and other not in allowed:
+                    faults.append(f"{folder}/CMakeLists.txt:{line}: links {item} of {other}/")
+    return faults
+
+
 def check(root, widgets_dir):
     widgets = widget_headers(widgets_dir)
     app = app_headers(root)
-    faults = []
+    owners = folder_headers(root)
+    faults = check_links(root)
     for top, path in source_files(root):
         try:
             text = open(path, encoding="utf-8", errors="replace").read()
@@ -75,6 +123,10 @@ def check(root, widgets_dir):
                 faults.append(f"{rel}:{line}: includes the Qt Widgets header <{inc}>")
             if top not in MAY_USE_APP and top != "app" and base in app:
                 faults.append(f"{rel}:{line}: includes \"{inc}\", a header of app/")
+            owner = owners.get(base)
+            if (top in LAYERS and owner and owner != top and owner not in LAYERS[top][1]
+                    and not m.group(0).rstrip().endswith(">")):
+                faults.append(f"{rel}:{line}: includes \"{inc}\" of {owner}/")
     return faults
 
 
@@ -94,9 +146,17 @@ def self_test(widgets_dir):
         put("widgets/Bad.cpp", "#include \"MEROMain.h\"\n")
         put("serial/Bad.cpp", "#include \"ui_MEROMain.h\"\n")
         put("tests/ok.cpp", "#include \"MEROMain.h\"\n#include <QWidget>\n")
+        put("serial/KxComPort.h", "#pragma once\n")
+        put("prompts/UserPrompts.h", "#pragma once\n")
+        put("core/Prompted.cpp", "#include \"UserPrompts.h\"\n")
+        put("core/Ported.cpp", "#include \"KxComPort.h\"\n")
+        put("core/CMakeLists.txt", "target_link_libraries(mero_appstate PUBLIC Qt6::Core\n"
+                                   "  PRIVATE mero_prompts mero_serial)\n")
+        put("protocol/CMakeLists.txt", "target_link_libraries(mero_protocol PUBLIC mero_serial)\n")
         got = check(root, widgets_dir)
         want = ["core/Bad.cpp:1", "protocol/Bad.h:1", "sim/bad.cpp:1",
-                "widgets/Bad.cpp:1", "serial/Bad.cpp:1"]
+                "widgets/Bad.cpp:1", "serial/Bad.cpp:1", "core/Ported.cpp:1",
+                "core/CMakeLists.txt:1"]
         missing = [w for w in want if not any(g.startswith(w + ":") for g in got)]
         extra = [g for g in got if not any(g.startswith(w + ":") for w in want)]
         for m in missing:

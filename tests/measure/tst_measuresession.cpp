@@ -21,23 +21,16 @@
 
 namespace
 {
-// The queries of one status poll, in the poll's order.
+// One status poll's queries through the transport, handed over as the
+// window's poll hands them, with its limits.
 void RunPoll(TMeasureSession& session, bool extended)
 {
-    session.PollStarted();
-    if (extended) {
-        QueryInteger("AT");
-        QueryInteger("BT");
-        QueryFloat("PD");
-        QueryFloat("AI");
-        QueryInteger("I1");
-        QueryInteger("I2");
-        QueryInteger("I3");
-    }
-    QueryFloat("CM");
-    QueryFloat("VM");
-    QueryInteger("SS");
-    session.PollEnded();
+    TMeasureSample sample;
+    sample.Ms = session.Clock();
+    static_cast<TPollReadings&>(sample) = ReadPoll(extended, {});
+    sample.MaxCurrent = 40.0;
+    sample.ComplianceVoltage = 24.5;
+    session.AddSample(sample);
 }
 
 QList<QByteArray> FileLines(const QString& path)
@@ -67,13 +60,12 @@ private Q_SLOTS:
     {
         f = std::make_unique<TLinkFixture>(6, 300);
         session = std::make_unique<TMeasureSession>();
-        session->Install();
-        session->Limits = [] { return std::pair{40.0, 24.5}; };
+        session->Listen();
     }
     void cleanup()
     {
         session.reset();
-        QVERIFY(ExchangeObserver() == nullptr);
+        QVERIFY(!ExchangeListened());
         f.reset();
     }
 
@@ -121,6 +113,7 @@ private Q_SLOTS:
         }
         // Queries outside a poll (a read-back) make no sample.
         QueryFloat("CM");
+        QueryInteger("CFG");
         QCOMPARE(session->Store().Count(), 1);
     }
 
@@ -130,11 +123,7 @@ private Q_SLOTS:
         QVERIFY(f->StartLog());
         f->unit.onLine(";DC:VM?", "12,5\r");
         f->unit.onLine(";DC:SS?", "\r");
-        session->PollStarted();
-        QCOMPARE(QueryFloat("CM"), 0.0); // no reply: times out
-        QCOMPARE(QueryFloat("VM"), 0.0);
-        QCOMPARE(QueryInteger("SS"), 0);
-        session->PollEnded();
+        RunPoll(*session, false); // CM: no reply, times out
         const TMeasureSample& s = *session->Store().Newest();
         QCOMPARE(s.States[rdCurrent], rsTimedOut);
         QCOMPARE(s.States[rdVoltage], rsUnreadable);
