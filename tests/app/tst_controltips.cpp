@@ -2,11 +2,14 @@
 // Every setting control and lamp of the window carries its tip: the mnemonic
 // first, then what it is; a lamp names its status bit.
 #include "ControlTips.h"
+#include "CsvFormat.h"
 #include "LampWidget.h"
 #include "MEROMain.h"
+#include "StatusBits.h"
 #include "plussped.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -45,6 +48,25 @@ private Q_SLOTS:
                      qPrintable(lamp->objectName() + ": " + lamp->toolTip()));
         QCOMPARE(w.findChild<QWidget*>("FaultLight")->toolTip(),
                  QString::fromUtf8("SS bit 3 (0x008) \u2014 fault"));
+    }
+
+    // The one table of the status bits names each lamp of the form, with the
+    // caption its label shows, and the CSV has a column for each.
+    void statusBitTableMatchesTheForm()
+    {
+        TMERO_App w;
+        const QByteArray header = Csv::Header();
+        for (const TStatusBitInfo& b : kStatusBits) {
+            auto* lamp = w.findChild<TLamp*>(QString::fromLatin1(b.Lamp));
+            QVERIFY2(lamp, b.Lamp);
+            const QList<QLabel*> labels = w.findChildren<QLabel*>();
+            const auto label = std::find_if(labels.begin(), labels.end(),
+                                            [lamp](QLabel* l) { return l->buddy() == lamp; });
+            QVERIFY2(label != labels.end(), b.Lamp);
+            QCOMPARE((*label)->text(), QString::fromLatin1(b.Caption));
+            QVERIFY(header.contains("," + QByteArray(b.CsvColumn) + ","));
+            QCOMPARE(lamp->toolTip(), StatusBitTip(b));
+        }
     }
 };
 

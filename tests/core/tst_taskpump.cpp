@@ -18,6 +18,9 @@ public:
     bool inUse = false;
     bool taskTimer = false;
     bool statusTimer = true;
+    bool pollDue = false;
+    // Lines whose exchange times out; every other one is answered "re:" + text.
+    QStringList timeOut;
     std::function<void(const QString&)> onSend; // runs inside an exchange
     std::function<void()> onReadBack;
 
@@ -33,14 +36,21 @@ public:
         events << ";DC:" + command;
         if (onSend)
             onSend(command);
-        return {lfReplied, lrNone, {}};
+        return Result(command);
     }
     TLineResult SendRawLine(const QString& line) override
     {
         events << "raw:" + line;
         if (onSend)
             onSend(line);
-        return {lfReplied, lrNone, {}};
+        return Result(line);
+    }
+    bool PollDue() const override { return pollDue; }
+    TLineResult Result(const QString& text) const
+    {
+        if (timeOut.contains(text))
+            return {lfTimedOut, lrNone, {}};
+        return {lfReplied, lrNone, "re:" + text.toLatin1()};
     }
     void ReadBack() override
     {
@@ -65,6 +75,39 @@ struct TFixture {
                    host};
 };
 
+// What each submitter heard, one line per answer: "<text>: <reply>",
+// "<text>: timed out" or "<text>: refused <n>".
+struct TAnswers {
+    QStringList heard;
+    TLineDone For(const QString& text)
+    {
+        return [this, text](const TLineResult& r) {
+            if (r.Fate == lfReplied)
+                heard << text + ": " + QString::fromLatin1(r.Reply);
+            else if (r.Fate == lfTimedOut)
+                heard << text + ": timed out";
+            else
+                heard << text + QStringLiteral(": refused %1").arg(int(r.Refusal));
+        };
+    }
+};
+
+TLineRequest Line(const QString& text, TOrigin origin = orControl, int client = 0,
+                  TQueueKind kind = qkSetCommand)
+{
+    TLineRequest r;
+    r.Text = text;
+    r.Kind = kind;
+    r.Origin.Origin = origin;
+    r.Origin.Client = client;
+    return r;
+}
+
+TLineRequest Client(int client, const QString& text)
+{
+    return Line(text, orRemote, client, qkRawLine);
+}
+
 } // namespace
 
 class TestTaskPump : public QObject
@@ -85,6 +128,17 @@ private Q_SLOTS:
     void throwingRecallStillReadsBack();
     void recallClickDuringRecallIsAbsorbed();
     void endingStopsEverything();
+
+    // The line submitter and the remote lanes.
+    void everySubmitterHearsOnce();
+    void replacedAndDroppedLinesAreTold();
+    void operatorFirstThenLanesInTurn();
+    void operatorLineArrivingMidRoundGoesNext();
+    void laneIsBoundedApartFromOperatorQueue();
+    void lanesWaitForReadBackRecallAndPoll();
+    void closedLaneRefusesItsWaitingLines();
+    void gateKeepsALineOffTheWire();
+    void throwingExchangeIsToldFailed();
 };
 
 void TestTaskPump::threeChangesGoOutInOrderOnNextTick()
@@ -327,6 +381,211 @@ void TestTaskPump::endingStopsEverything()
     f.pump.Tick();
     f.pump.ProcessTasks();
     QVERIFY(f.host.events.isEmpty());
+}
+
+void TestTaskPump::everySubmitterHearsOnce()
+{
+    TFixture f;
+    TAnswers a;
+    QVERIFY(f.pump.Submit(Line("CS 012.50"), a.For("CS")));
+    QVERIFY(f.pump.Submit(Line("SS?", orTerminal, 0, qkRawLine), a.For("SS?")));
+    QVERIFY(f.pump.Submit(Line("PW 0.0000100"), a.For("PW")));
+    f.host.timeOut << "PW 0.0000100";
+    QVERIFY(a.heard.isEmpty()); // nothing is told before the exchange
+
+    f.commandsDisabled = true;
+    QVERIFY(!f.pump.Submit(Line("RR 000010.0"), a.For("RR")));
+    QCOMPARE(a.heard, QStringList{QStringLiteral("RR: refused %1").arg(lrCommandsDisabled)});
+    f.commandsDisabled = false;
+
+    f.pump.Tick();
+    f.pump.Tick();
+    QCOMPARE(a.heard, (QStringList{QStringLiteral("RR: refused %1").arg(lrCommandsDisabled),
+                                   "CS: re:CS 012.50", "SS?: re:SS?", "PW: timed out"}));
+    QCOMPARE(f.host.events, (QStringList{";DC:CS 012.50", "raw:SS?", ";DC:PW 0.0000100"}));
+
+    f.ending = true;
+    QVERIFY(!f.pump.Submit(Line("ST 0"), a.For("ST")));
+    QCOMPARE(a.heard.last(), QStringLiteral("ST: refused %1").arg(lrEnding));
+}
+
+void TestTaskPump::replacedAndDroppedLinesAreTold()
+{
+    TFixture f;
+    TAnswers a;
+    QVERIFY(f.pump.Submit(Line("CS 001.00"), a.For("CS 1")));
+    for (int i = 1; i < TCommandQueue::Capacity; ++i)
+        QVERIFY(f.pump.Queue(QStringLiteral("X%1 %1").arg(i), qkSetCommand));
+    // Full: the newer current takes the older one's place, which hears so.
+    QVERIFY(f.pump.Submit(Line("CS 002.00"), a.For("CS 2")));
+    QCOMPARE(a.heard, QStringList{QStringLiteral("CS 1: refused %1").arg(lrReplaced)});
+    // Nothing to replace: refused at once.
+    QVERIFY(!f.pump.Submit(Line("XY?", orTerminal, 0, qkRawLine), a.For("XY?")));
+    QCOMPARE(a.heard.last(), QStringLiteral("XY?: refused %1").arg(lrQueueFull));
+    QCOMPARE(f.queue.Count(), TCommandQueue::Capacity);
+
+    f.pump.Tick();
+    QCOMPARE(a.heard.last(), QStringLiteral("CS 2: re:CS 002.00"));
+    QCOMPARE(a.heard.size(), 3);
+}
+
+void TestTaskPump::operatorFirstThenLanesInTurn()
+{
+    TFixture f;
+    TAnswers a;
+    QVERIFY(f.pump.OpenLane(7, 16));
+    QVERIFY(f.pump.OpenLane(3, 16));
+    QVERIFY(!f.pump.OpenLane(3, 16));
+    for (const char* line : {"A1?", "A2?", "A3?"})
+        QVERIFY(f.pump.Submit(Client(7, line), a.For(line)));
+    QVERIFY(f.pump.Submit(Client(3, "B1?"), a.For("B1?")));
+    QVERIFY(f.pump.Queue("CS 001.00", qkSetCommand));
+    QCOMPARE(f.pump.LaneCount(7), 3);
+    QCOMPARE(f.pump.LaneCount(9), -1);
+
+    f.pump.Tick();
+    // One line of each client in turn (by number, 3 before 7), round after round.
+    QCOMPARE(f.host.events,
+             (QStringList{";DC:CS 001.00", "raw:B1?", "raw:A1?", "raw:A2?", "raw:A3?"}));
+    QCOMPARE(a.heard, (QStringList{"B1?: re:B1?", "A1?: re:A1?", "A2?: re:A2?", "A3?: re:A3?"}));
+    QCOMPARE(f.pump.LaneCount(7), 0);
+
+    // The next pass goes on after the client served last.
+    f.host.events.clear();
+    QVERIFY(f.pump.Submit(Client(7, "A4?"), a.For("A4?")));
+    QVERIFY(f.pump.Submit(Client(3, "B2?"), a.For("B2?")));
+    f.pump.Tick();
+    QCOMPARE(f.host.events, (QStringList{"raw:B2?", "raw:A4?"}));
+}
+
+void TestTaskPump::operatorLineArrivingMidRoundGoesNext()
+{
+    TFixture f;
+    TAnswers a;
+    f.pump.OpenLane(1, 16);
+    f.pump.OpenLane(2, 16);
+    f.pump.Submit(Client(1, "A1?"), a.For("A1?"));
+    f.pump.Submit(Client(1, "A2?"), a.For("A2?"));
+    f.pump.Submit(Client(2, "B1?"), a.For("B1?"));
+    // The operator changes a control while A1's reply is awaited.
+    f.host.onSend = [&](const QString& text) {
+        if (text == "A1?")
+            QVERIFY(f.pump.Queue("CS 003.00", qkSetCommand));
+    };
+    f.pump.Tick();
+    QCOMPARE(f.host.events, (QStringList{"raw:A1?", ";DC:CS 003.00", "raw:B1?", "raw:A2?"}));
+}
+
+void TestTaskPump::laneIsBoundedApartFromOperatorQueue()
+{
+    TFixture f;
+    TAnswers a;
+    f.pump.OpenLane(4, 2);
+    QVERIFY(f.pump.Submit(Client(4, "A1?"), a.For("A1?")));
+    QVERIFY(f.pump.Submit(Client(4, "A2?"), a.For("A2?")));
+    QVERIFY(!f.pump.Submit(Client(4, "A3?"), a.For("A3?")));
+    QCOMPARE(a.heard, QStringList{QStringLiteral("A3?: refused %1").arg(lrQueueFull)});
+    // A full lane takes nothing from the operator, and a full operator queue
+    // nothing from the lane.
+    for (int i = 0; i < TCommandQueue::Capacity; ++i)
+        QVERIFY(f.pump.Queue(QStringLiteral("X%1 %1").arg(i), qkSetCommand));
+    QVERIFY(!f.pump.Queue("SS?", qkRawLine));
+    f.pump.Tick();
+    QCOMPARE(f.host.events.size(), TCommandQueue::Capacity + 2);
+    QCOMPARE(f.host.events.mid(TCommandQueue::Capacity), (QStringList{"raw:A1?", "raw:A2?"}));
+    QVERIFY(f.pump.Submit(Client(4, "A3?"), a.For("A3?")));
+    // An unknown client has no lane: nothing queued anywhere.
+    QVERIFY(!f.pump.Submit(Client(5, "C1?"), a.For("C1?")));
+    QCOMPARE(a.heard.last(), QStringLiteral("C1?: refused %1").arg(lrWithdrawn));
+    QCOMPARE(f.queue.Count(), 0);
+}
+
+void TestTaskPump::lanesWaitForReadBackRecallAndPoll()
+{
+    TFixture f;
+    TAnswers a;
+    f.pump.OpenLane(1, 16);
+    // During a read-back a client's line waits instead of being refused.
+    f.commandsDisabled = true;
+    QVERIFY(f.pump.Submit(Client(1, "A1?"), a.For("A1?")));
+    f.pump.Tick();
+    QVERIFY(f.host.events.isEmpty());
+    f.commandsDisabled = false;
+
+    // A due poll: the operator's queue still goes, the lanes wait.
+    f.host.pollDue = true;
+    f.pump.Queue("CS 001.00", qkSetCommand);
+    f.pump.Tick();
+    QCOMPARE(f.host.events, QStringList{";DC:CS 001.00"});
+    QCOMPARE(f.pump.LaneCount(1), 1);
+    f.host.pollDue = false;
+
+    // A recall clicked during a client's exchange runs before the next client line.
+    f.pump.Submit(Client(1, "A2?"), a.For("A2?"));
+    f.host.onSend = [&](const QString& text) {
+        if (text == "A1?")
+            f.recallPending = true;
+    };
+    f.host.events.clear();
+    f.pump.Tick();
+    QCOMPARE(f.host.events, QStringList{"raw:A1?"});
+    f.pump.Tick();
+    QCOMPARE(f.host.events,
+             (QStringList{"raw:A1?", "poll off", ";DC:RC 0", "read-back", "poll on", "raw:A2?"}));
+}
+
+void TestTaskPump::closedLaneRefusesItsWaitingLines()
+{
+    TFixture f;
+    TAnswers a;
+    f.pump.OpenLane(1, 16);
+    for (const char* line : {"A1?", "A2?", "A3?"})
+        f.pump.Submit(Client(1, line), a.For(line));
+    // The client leaves while its first line's reply is awaited.
+    f.host.onSend = [&](const QString& text) {
+        if (text == "A1?")
+            f.pump.CloseLane(1);
+    };
+    f.pump.Tick();
+    QCOMPARE(f.host.events, QStringList{"raw:A1?"});
+    QCOMPARE(a.heard,
+             (QStringList{QStringLiteral("A2?: refused %1").arg(lrWithdrawn),
+                          QStringLiteral("A3?: refused %1").arg(lrWithdrawn), "A1?: re:A1?"}));
+    QCOMPARE(f.pump.LaneCount(1), -1);
+}
+
+void TestTaskPump::gateKeepsALineOffTheWire()
+{
+    TFixture f;
+    TAnswers a;
+    f.pump.OpenLane(1, 16);
+    bool allowed = true;
+    TLineRequest r = Client(1, "CS 005.00");
+    r.Gate = [&allowed] { return allowed ? lrNone : lrWithdrawn; };
+    f.pump.Submit(r, a.For("first"));
+    f.pump.Submit(r, a.For("second"));
+    f.host.onSend = [&](const QString&) { allowed = false; }; // control revoked meanwhile
+    f.pump.Tick();
+    QCOMPARE(f.host.events, QStringList{"raw:CS 005.00"});
+    QCOMPARE(a.heard, (QStringList{"first: re:CS 005.00",
+                                   QStringLiteral("second: refused %1").arg(lrWithdrawn)}));
+}
+
+void TestTaskPump::throwingExchangeIsToldFailed()
+{
+    TFixture f;
+    TAnswers a;
+    f.pump.Submit(Line("A 1"), a.For("A"));
+    f.pump.Submit(Line("B 1"), a.For("B"));
+    f.host.onSend = [](const QString& text) {
+        if (text == "A 1")
+            throw std::runtime_error("log write failed");
+    };
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, f.pump.Tick());
+    QCOMPARE(a.heard, QStringList{QStringLiteral("A: refused %1").arg(lrFailed)});
+    f.host.onSend = nullptr;
+    f.pump.Tick();
+    QCOMPARE(a.heard.last(), QStringLiteral("B: re:B 1"));
 }
 
 QTEST_GUILESS_MAIN(TestTaskPump)
