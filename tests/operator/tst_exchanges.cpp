@@ -4,7 +4,7 @@
 // exchange with its origin, and submitted lines hear their own replies.
 #include "OperatorFixture.h"
 
-#include "ExchangeListeners.h"
+#include "ExchangeRecorder.h"
 #include "MeasureSession.h"
 #include "SampleStore.h"
 #include "plussped.h"
@@ -14,32 +14,6 @@
 #include <QPushButton>
 
 #include <memory>
-
-namespace
-{
-
-// Each exchange as "<origin>/<kind> <text> -> <reply>|timed out|refused <n>".
-QString Describe(const TExchangeRecord& r)
-{
-    static const char* const origins[] = {"control", "terminal",  "remote",
-                                          "scan",    "read-back", "poll"};
-    static const char* const kinds[] = {"query", "set", "raw"};
-    QString out =
-        QStringLiteral("%1/%2 %3 -> ")
-            .arg(QLatin1String(origins[r.Origin.Origin]), QLatin1String(kinds[r.Kind]), r.Text);
-    if (r.Result.Fate == lfReplied)
-        return out + QString::fromLatin1(r.Result.Reply);
-    if (r.Result.Fate == lfTimedOut)
-        return out + QStringLiteral("timed out");
-    return out + QStringLiteral("refused %1").arg(int(r.Result.Refusal));
-}
-
-struct TRecorder : IExchangeListener {
-    QStringList heard;
-    void Exchanged(const TExchangeRecord& r) override { heard << Describe(r); }
-};
-
-} // namespace
 
 class TestExchanges : public QObject
 {
@@ -51,7 +25,7 @@ private Q_SLOTS:
     void listenersBesideTheSessionHearEverything()
     {
         TOperatorFixture f(31);
-        TRecorder a, b;
+        TExchangeRecorder a, b;
         auto la = std::make_unique<TExchangeListening>(a);
         const TExchangeListening lb(b);
 

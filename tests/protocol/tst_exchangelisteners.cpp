@@ -4,7 +4,7 @@
 // leave or join while they are told break neither the exchange nor the others.
 #include "AppState.h"
 #include "Communication.h"
-#include "ExchangeListeners.h"
+#include "ExchangeRecorder.h"
 #include "LinkFixture.h"
 
 #include <QtTest>
@@ -15,33 +15,6 @@
 
 namespace
 {
-
-// Each exchange as "<origin>/<kind> <text> -> <reply>|timed out|refused <n>".
-QString Describe(const TExchangeRecord& r)
-{
-    static const char* const origins[] = {"control", "terminal",  "remote",
-                                          "scan",    "read-back", "poll"};
-    static const char* const kinds[] = {"query", "set", "raw"};
-    QString out =
-        QStringLiteral("%1/%2 %3 -> ")
-            .arg(QLatin1String(origins[r.Origin.Origin]), QLatin1String(kinds[r.Kind]), r.Text);
-    if (r.Result.Fate == lfReplied)
-        return out + QString::fromLatin1(r.Result.Reply);
-    if (r.Result.Fate == lfTimedOut)
-        return out + QStringLiteral("timed out");
-    return out + QStringLiteral("refused %1").arg(int(r.Result.Refusal));
-}
-
-struct TRecorder : IExchangeListener {
-    QStringList heard;
-    std::function<void()> during; // runs inside the call, after recording
-    void Exchanged(const TExchangeRecord& r) override
-    {
-        heard << Describe(r);
-        if (during)
-            during();
-    }
-};
 
 struct TThrower : IExchangeListener {
     int calls = 0;
@@ -77,7 +50,7 @@ private Q_SLOTS:
 
     void everyExchangeWithItsOriginInOrder()
     {
-        TRecorder a, b;
+        TExchangeRecorder a, b;
         const TExchangeListening la(a), lb(b);
         {
             const TOriginScope poll({orPoll, 0, {}});
@@ -106,7 +79,7 @@ private Q_SLOTS:
     // A refused nested exchange (inside another's reply wait) ends first.
     void nestedRefusalIsToldBeforeTheExchangeItInterrupted()
     {
-        TRecorder a;
+        TExchangeRecorder a;
         const TExchangeListening la(a);
         f->unit.onLine(";DC:VM?", PtyReply::After(100, "5.5\r"));
         f->port.SetAllowEvents(true);
@@ -122,7 +95,7 @@ private Q_SLOTS:
     {
         QVERIFY(f->StartLog());
         TThrower thrower;
-        TRecorder leaver, joiner, steady;
+        TExchangeRecorder leaver, joiner, steady;
         auto thrown = std::make_unique<TExchangeListening>(thrower);
         auto left = std::make_unique<TExchangeListening>(leaver);
         std::unique_ptr<TExchangeListening> joined;
