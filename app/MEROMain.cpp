@@ -66,6 +66,7 @@ TMERO_App::TMERO_App(QWidget* parent)
     ComPort->SetResponseTime(1000);
     ComPort->SetPort(1);
     ComPort->SetShowErrors(true);
+    connect(ComPort, &TKxComPort::LinkFailed, this, &TMERO_App::PortLost);
     VersionInfo->setObjectName(QStringLiteral("VersionInfo"));
 
     StatusTimer->setObjectName(QStringLiteral("StatusTimer"));

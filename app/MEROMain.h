@@ -20,6 +20,7 @@ class QLineEdit;
 class QTimer;
 class QWidget;
 class TLamp;
+struct TUnitSettings;
 class TKxComPort;
 class TMeasureSession;
 class TMeasureWindow;
@@ -170,13 +171,22 @@ private:
     bool SkipReadBack();
     QList<QWidget*> SettingControls() const;
     void SetSettingControlsEnabled(bool enabled);
-    void ReadSettings();
+    void ShowSettings(const TUnitSettings& unit);
     void ShowIdentity();
     void ShowVariant(bool extended);
     QString Caption(bool extended) const;
 
     // status
     void ApplyStatusWord(qint32 word);
+
+    // the unit lost (MEROLoss.cpp)
+    void PortLost();
+    void AskAfterLoss();
+    void AskRestartAfterLoss();
+    bool FLossAsked = false;
+    bool FPortLost = false;
+    // Neither ending nor the unit lost: the timers may run.
+    bool Running() const { return !FEnding && !FPortLost; }
     // The lamps of the status bits, in the table's order.
     std::array<TLamp*, kStatusBits.size()> FStatusLamps{};
 

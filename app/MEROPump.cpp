@@ -16,14 +16,14 @@ TTaskPump& TMERO_App::Pump()
         // Starting a running QTimer would restart its period, so every change
         // would wait a whole interval; a running timer is left alone.
         FPumpHost->TaskTimer = [this](bool active) {
-            if (!active || FEnding)
+            if (!active || !Running())
                 TaskTimer->stop();
             else if (!TaskTimer->isActive())
                 TaskTimer->start();
         };
         // Demo mode never polls, so a recall there leaves the poll off.
         FPumpHost->StatusTimer = [this](bool active) {
-            if (!active || FEnding || FDemoMode)
+            if (!active || !Running() || FDemoMode)
                 StatusTimer->stop();
             else if (!StatusTimer->isActive())
                 StatusTimer->start();

@@ -9,8 +9,11 @@
 #include "KeyState.h"
 #include "KxComPort.h"
 #include "LineSubmitter.h"
+#include "MEROTexts.h"
 #include "NumberFormat.h"
 #include "ResponseListEcho.h"
+#include "UnitSettings.h"
+#include "UserPrompts.h"
 #include "mvVersionInfo.h"
 
 #include <QScopeGuard>
@@ -29,6 +32,9 @@ QString Decimal(qint32 value)
 {
     return QString::number(value);
 }
+
+// A unit whose replies keep coming late, twice or unasked is read this often.
+constexpr int kReadBackAttempts = 3;
 
 } // namespace
 
@@ -90,15 +96,20 @@ void TMERO_App::Initialize()
         SetSettingControlsEnabled(true);
         state.CommandsDisabled = false;
         FReadBackRunning = false;
-        if (!FEnding)
+        if (Running())
             StatusTimer->start();
     });
     const TOriginScope origin({orReadBack, 0, {}});
 
-    ReadSettings();
-    ShowIdentity();
-    state.BadgeNumber = QueryInteger("BDG");
-    ui->BadgeEdit->setText(Decimal(state.BadgeNumber));
+    // A reply that may be another line's, or none at all, makes the whole
+    // read-back start again: the controls only ever show a complete read.
+    TUnitSettings unit;
+    TSettingsRead read = srDisturbed;
+    for (int attempt = 0; attempt < kReadBackAttempts && read == srDisturbed && Running();
+         ++attempt)
+        read = ReadUnitSettings(unit);
+    if (read == srRead)
+        ShowSettings(unit);
 
     SetSettingControlsEnabled(true);
     ShowVariant(state.ConfigCode == 1);
@@ -108,26 +119,29 @@ void TMERO_App::Initialize()
     if (FEcho)
         FEcho->Clear();
     restore.dismiss();
-    if (!FEnding)
+    if (Running())
         StatusTimer->start();
+    // A lost port brings its own box.
+    if (read == srDisturbed && Running())
+        UserPrompts().Warning(UnreliableRepliesText());
 }
 
-void TMERO_App::ReadSettings()
+void TMERO_App::ShowSettings(const TUnitSettings& unit)
 {
     AppState& state = appState();
 
-    state.ConfigCode = QueryInteger("CFG");
+    state.ConfigCode = unit.ConfigCode;
     ui->ConfigEdit->setText(Decimal(state.ConfigCode));
     if (state.ConfigCode == 1) {
-        state.QSwitchDelay = QueryFloat("QD");
+        state.QSwitchDelay = unit.QSwitchDelay;
         ui->QSWDelayAdj->AssignValue(state.QSwitchDelay);
-        state.QSwitchEnable = QueryInteger("QE");
+        state.QSwitchEnable = unit.QSwitchEnable;
         ui->QSWEnableGrp->SetItemIndex(state.QSwitchEnable);
-        state.ExtTrigger = QueryInteger("ET");
+        state.ExtTrigger = unit.ExtTrigger;
         SelectItem(ui->ExtTrigSel, state.ExtTrigger);
-        state.SyncSetting = QueryInteger("SY");
+        state.SyncSetting = unit.SyncSetting;
         SelectItem(ui->SyncSettingSel, state.SyncSetting);
-        state.SpareAnalogOut = QueryFloat("AO");
+        state.SpareAnalogOut = unit.SpareAnalogOut;
         ui->SpareAnalogOutAdj->AssignValue(state.SpareAnalogOut);
     }
 
@@ -136,61 +150,65 @@ void TMERO_App::ReadSettings()
     // the rate are clamped by the unit's own maxima whatever the handlers do;
     // each field ends up holding what its control shows.
     // A negative maximum is held at the control's floor of 0 and taken as that.
-    state.MaxCurrent = QueryInteger("MC");
+    state.MaxCurrent = unit.MaxCurrent;
     ui->MaxCurrentAdj->AssignValue(state.MaxCurrent);
     state.MaxCurrent = ui->MaxCurrentAdj->Value();
     ui->CurrentMeasureBar->SetMax(NumberFormat::RoundToInt32(state.MaxCurrent));
     ui->ISettingAdj->SetMaxValue(state.MaxCurrent);
 
-    state.MaxRate = QueryInteger("MR");
+    state.MaxRate = unit.MaxRate;
     ui->MaximumRateAdj->AssignValue(state.MaxRate);
     state.MaxRate = ui->MaximumRateAdj->Value();
     SetRepRateLimit(state.MaxRate);
 
-    state.CurrentSetting = QueryFloat("CS");
+    state.CurrentSetting = unit.CurrentSetting;
     ui->ISettingAdj->AssignValue(state.CurrentSetting);
     ui->ISettingAdj->SetMaxValue(state.MaxCurrent);
     state.CurrentSetting = ui->ISettingAdj->Value();
 
-    state.RepRate = QueryFloat("RR");
+    state.RepRate = unit.RepRate;
     ui->RepRateAdj->AssignValue(state.RepRate);
     SetRepRateLimit(state.MaxRate);
     state.RepRate = ui->RepRateAdj->Value();
 
-    state.PulseWidth = QueryFloat("PW");
+    state.PulseWidth = unit.PulseWidth;
     ui->PulseWidthAdj->AssignValue(state.PulseWidth);
 
-    state.ComplianceVoltage = QueryFloat("CV");
+    state.ComplianceVoltage = unit.ComplianceVoltage;
     ui->ComplianceVAdj->AssignValue(state.ComplianceVoltage);
     ui->VoltageMeasureBar->SetMax(NumberFormat::RoundToInt32(state.ComplianceVoltage * 100));
 
-    state.StorageBin = QueryInteger("RC");
+    state.StorageBin = unit.StorageBin;
     // Tested before subtracting: a reply of the smallest integer must not overflow.
     const bool knownBin = state.StorageBin >= 1 && state.StorageBin <= ui->StorageBinSel->count();
     SelectItem(ui->StorageBinSel, knownBin ? state.StorageBin - 1 : -1);
     state.SelectedBin = state.StorageBin;
 
-    state.TempFaultBypass = QueryInteger("TB");
+    state.TempFaultBypass = unit.TempFaultBypass;
     SelectItem(ui->TempFaultByp, state.TempFaultBypass);
-    state.InterlockBypass = QueryInteger("IC");
+    state.InterlockBypass = unit.InterlockBypass;
     SelectItem(ui->IntlkCntrlByp, state.InterlockBypass);
     // The reply is the item index: 0 "On", 1 "Off".
-    state.PulseEnable = QueryInteger("PE");
+    state.PulseEnable = unit.PulseEnable;
     SelectItem(ui->PulseEnableOff, state.PulseEnable);
 
-    state.DriverEnabled = QueryInteger("EN");
+    state.DriverEnabled = unit.DriverEnabled;
     ui->Enablebtn->setText(state.DriverEnabled == 0 ? QStringLiteral("Enable")
                                                     : QStringLiteral("Disable"));
-    state.DriverStarted = QueryInteger("ST");
+    state.DriverStarted = unit.DriverStarted;
     ui->Startbtn->setText(state.DriverStarted == 0 ? QStringLiteral("Start")
                                                    : QStringLiteral("Stop"));
 
-    state.BurstCount = QueryInteger("BC");
+    state.BurstCount = unit.BurstCount;
     ui->BurstCountAdj->AssignValue(state.BurstCount);
-    state.PulseMode = QueryInteger("PM");
+    state.PulseMode = unit.PulseMode;
     SelectItem(ui->PulseModeSel, state.PulseMode);
-    state.InterlockControl = QueryInteger("IC");
+    state.InterlockControl = unit.InterlockControl;
     ui->IntrlkCntrlGrp->SetItemIndex(state.InterlockControl);
+
+    ShowIdentity();
+    state.BadgeNumber = unit.BadgeNumber;
+    ui->BadgeEdit->setText(Decimal(state.BadgeNumber));
 }
 
 void TMERO_App::ShowIdentity()

@@ -135,7 +135,7 @@ void TMERO_App::CommonSteps()
 
 void TMERO_App::FinishStart()
 {
-    if (FEnding)
+    if (!Running())
         return;
     // A demo start has no unit to poll.
     if (!FDemoMode)

@@ -29,7 +29,7 @@ void TMERO_App::StatusTimerTimer(QObject*)
         return;
     StatusTimer->stop();
     auto restart = qScopeGuard([this] {
-        if (!FEnding)
+        if (Running())
             StatusTimer->start();
     });
     UpdateStatus();
@@ -37,12 +37,9 @@ void TMERO_App::StatusTimerTimer(QObject*)
 
 void TMERO_App::UpdateStatus()
 {
-    if (!ComPort->Open()) {
-        if (UserPrompts().AskYesNo(QStringLiteral("Port no longer available, restart?")) ==
-            IUserPrompts::Answer::Yes)
-            RestartApp();
-        else
-            ExitApp();
+    // The port is tested where it is: never closed, unlocked or re-opened.
+    if (!ComPort->StillPresent()) {
+        AskRestartAfterLoss();
         return;
     }
 
@@ -53,9 +50,12 @@ void TMERO_App::UpdateStatus()
 
     TMeasureSample sample;
     sample.Ms = Measurements->Clock();
-    // Each reading reaches its field, label, lamp or bar before the next query.
+    // A reading that may be another line's reply, or that never came because
+    // the port failed, leaves its field, label, lamp or bar as it was.
     static_cast<TPollReadings&>(sample) =
         ReadPoll(state.ConfigCode == 1, [&](TReadingId id, const TReading& r) {
+            if (r.State == rsUntrusted || r.State == rsNotSent)
+                return;
             switch (id) {
             case rdThermistorA:
                 state.ThermistorA = qint32(r.Value);

@@ -138,6 +138,12 @@ QString LogComportInUseLine(const QString& command, const QTime& t)
     return QStringLiteral("Comport in use: (") + TimeStamp(t) + QStringLiteral("): ") + command;
 }
 
+QString LogNotSentLine(const QString& commandLine, const QTime& t)
+{
+    // As wide as "Sent    (" and "Received(", so the columns stay aligned.
+    return QStringLiteral("Not sent(") + TimeStamp(t) + QStringLiteral("): ") + commandLine;
+}
+
 QString LogFailureMessage()
 {
     return QStringLiteral("Log file cannot be written to. Please run program from writable "

@@ -59,6 +59,8 @@ QString LogReceivedLine(const QString& reply, const QTime& t = QTime::currentTim
 QString LogExceptionLine(const QTime& t = QTime::currentTime());
 QString LogCommandDisabledLine(const QString& command, const QTime& t = QTime::currentTime());
 QString LogComportInUseLine(const QString& command, const QTime& t = QTime::currentTime());
+// A line the port did not take (the device failed or vanished): never "Sent".
+QString LogNotSentLine(const QString& commandLine, const QTime& t = QTime::currentTime());
 
 // The message shown when the log cannot be created or written.
 QString LogFailureMessage();

@@ -45,7 +45,12 @@ private:
 };
 const TOriginTag& CurrentOrigin();
 
-enum TLineFate { lfReplied, lfTimedOut, lfRefused };
+enum TLineFate {
+    lfReplied,  // its reply came in time
+    lfTimedOut, // no whole reply within the response time
+    lfLinkLost, // it went out, but the port failed before its reply
+    lfRefused,  // it never reached the wire
+};
 
 // Why a line did not reach the wire.
 enum TLineRefusal {
@@ -62,13 +67,16 @@ enum TLineRefusal {
 
 // What became of one line: its trimmed reply (lfReplied; may be empty), the
 // part of a reply that came before the response time ran out (lfTimedOut), or
-// why it never went out (lfRefused).
+// why it never went out (lfRefused). Untrusted: something that did not belong
+// to this line was seen around its reply (another line's late reply, a line
+// nobody asked for), so the reply may not be this line's own.
 struct TLineResult {
     TLineFate Fate = lfRefused;
     TLineRefusal Refusal = lrNone;
     QByteArray Reply;
+    bool Untrusted = false;
 
-    static TLineResult Refused(TLineRefusal why) { return {lfRefused, why, {}}; }
+    static TLineResult Refused(TLineRefusal why) { return {lfRefused, why, {}, false}; }
 };
 
 using TLineDone = std::function<void(const TLineResult&)>;

@@ -5,11 +5,14 @@
 #include "ExchangeListeners.h"
 #include "KxComPort.h"
 #include "Latin1.h"
+#include "LinkSync.h"
 #include "NumberFormat.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QScopeGuard>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -32,14 +35,88 @@ template <typename MakeLine> void Log(MakeLine&& makeLine)
         WriteLogLine(state, makeLine());
 }
 
+// The trust in the replies of the port bound now (see LinkSync.h).
+struct {
+    TLinkSync links;
+    const TKxComPort* port = nullptr;
+    int number = 0;
+    QElapsedTimer lastEnd; // since the last exchange ended
+} linkTrust;
+
+TLinkSync& SyncFor(const TKxComPort& port)
+{
+    // Another device: nothing late can come from there.
+    if (linkTrust.port != &port || linkTrust.number != port.Port()) {
+        linkTrust.links.Reset();
+        linkTrust.port = &port;
+        linkTrust.number = port.Port();
+        linkTrust.lastEnd.invalidate();
+    }
+    return linkTrust.links;
+}
+
+// How long a reply that timed out may still come: twice the response time,
+// at least 5 s (a late reply lands in whatever is asked next).
+std::chrono::milliseconds OwedFor(const TKxComPort& port)
+{
+    return std::chrono::milliseconds(std::max<qint64>(2 * qint64(port.ResponseTime()), 5000));
+}
+
+constexpr int kQuietMs = TKxComPort::LateReplyQuietMs;
+constexpr int kQuietMaxMs = TKxComPort::LateReplyMaxMs;
+
+// Lines nobody asked for go into the log as what they are: received lines.
+void LogStray(const QByteArray& bytes)
+{
+    if (!HoldsText(bytes))
+        return;
+    for (const QByteArray& line : bytes.split('\r')) {
+        const QByteArray text = TrimReply(line.startsWith('\n') ? line.mid(1) : line);
+        if (HoldsText(text))
+            Log([&] { return LogReceivedLine(FromLatin1Text(text)); });
+    }
+}
+
+// Lets the line fall quiet, dropping (and logging) what arrives.
+void LetFallQuiet(TKxComPort& port, TLinkSync& links)
+{
+    bool quiet = false;
+    LogStray(port.WaitQuiet(kQuietMs, kQuietMaxMs, &quiet));
+    if (quiet)
+        links.Quiet();
+}
+
 // Before every line: the 1 ms pause, then the purge. A reply that missed the
 // previous exchange's deadline is let in first, so the purge drops it instead
-// of this exchange reading it as its own answer.
-void PrepareLine(TKxComPort& port)
+// of this exchange reading it as its own answer; likewise the line is let
+// fall quiet after anything was distrusted. Text found waiting at the purge
+// came unasked: the replies read since the line was last quiet may be shifted.
+void PrepareLine(TKxComPort& port, TLinkSync& links)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    port.DiscardLateReply();
-    port.Flush();
+    if (port.LateReplyPossible()) {
+        bool quiet = false;
+        const QByteArray late = port.DiscardLateReply(&quiet);
+        if (HoldsText(late))
+            links.Paid();
+        LogStray(late);
+        if (quiet)
+            links.Quiet();
+    }
+    if (links.QuietWanted())
+        LetFallQuiet(port, links);
+    const QByteArray waiting = port.TakeWaiting();
+    if (HoldsText(waiting)) {
+        LogStray(waiting);
+        links.Distrust(links.Last());
+        links.Paid();
+        LetFallQuiet(port, links);
+    } else if (linkTrust.lastEnd.isValid() && linkTrust.lastEnd.elapsed() >= kQuietMs) {
+        // Nothing came since the last exchange ended, long enough ago for a
+        // second or late reply to have arrived: the line is quiet (between
+        // polls, after a pause of the pump).
+        links.Quiet();
+    }
 }
 
 QString TrimTrailing(const QString& text)
@@ -57,11 +134,27 @@ void Echo(const QString& text, const QColor& colour)
                                  colour);
 }
 
-void WriteLine(TKxComPort& port, const QString& line)
+// Writes the line; false, logged "Not sent", when the port did not take it all.
+bool WriteLine(TKxComPort& port, const QString& line)
 {
     State().LastCommand = line;
-    port.Write(ToLatin1Text(line) + "\r\n");
+    if (!port.Write(ToLatin1Text(line) + "\r\n")) {
+        Log([&] { return LogNotSentLine(line); });
+        return false;
+    }
     Log([&] { return LogSentLine(line); });
+    return true;
+}
+
+// More than one line of text in one reply: a line came unasked or twice.
+bool HasSecondLine(const QByteArray& reply)
+{
+    int lines = 0;
+    for (const QByteArray& part : reply.split('\r')) {
+        for (const QByteArray& piece : part.split('\n'))
+            lines += HoldsText(piece) ? 1 : 0;
+    }
+    return lines > 1;
 }
 
 // The clock is read only for a listener.
@@ -84,10 +177,44 @@ void Tell(TExchangeKind kind, const QString& text, const TLineResult& result, qi
     NotifyExchange(record);
 }
 
-TLineResult Answer(const QByteArray& reply)
+// What became of exchange k, whose reply was just read, and whether the
+// reply can be its own. While a late reply is owed, a good reply is watched
+// for a line right behind it (the late one came first and this is the real
+// answer, or the other way round).
+TLineResult Judge(TKxComPort& port, TLinkSync& links, quint64 k, const QByteArray& reply)
 {
-    const bool timedOut = current.Port && current.Port->TimedOut();
-    return {timedOut ? lfTimedOut : lfReplied, lrNone, reply};
+    TLineResult r{lfReplied, lrNone, reply, false};
+    if (port.Failed()) {
+        // Not another line's reply: no reply at all. What came before stays.
+        r.Fate = lfLinkLost;
+    } else if (port.TimedOut()) {
+        r.Fate = lfTimedOut;
+        links.TimedOut(TLinkSync::Clock::now() + OwedFor(port));
+        if (HoldsText(reply))
+            links.Distrust(k);
+    } else if (HasSecondLine(reply)) {
+        links.Distrust(k);
+    } else if (HoldsText(reply) && links.Owed()) {
+        bool quiet = false;
+        const QByteArray behind = port.WaitQuiet(kQuietMs, kQuietMaxMs, &quiet);
+        if (HoldsText(behind)) {
+            LogStray(behind);
+            links.Distrust(k);
+            links.Paid();
+        }
+        if (quiet)
+            links.Quiet();
+    }
+    r.Untrusted = !links.Trusted(k);
+    linkTrust.lastEnd.start();
+    return r;
+}
+
+// A line that cannot go out because the port has failed.
+TLineResult NotSent(const QString& line)
+{
+    Log([&] { return LogNotSentLine(line); });
+    return TLineResult::Refused(lrNoPort);
 }
 
 // Marks one exchange, from its line to its reply; a log-failure box owed
@@ -102,40 +229,60 @@ auto MarkExchange()
     });
 }
 
-TLineResult Query(const QByteArray& mnemonic)
+TLineResult Query(const QByteArray& mnemonic, quint64* exchange = nullptr)
 {
     TKxComPort* port = current.Port;
     const QString text = FromLatin1Text(mnemonic);
+    const QString line = QStringLiteral(";DC:") + text + QLatin1Char('?');
     // A refused nested call must not purge the reply the waiting exchange collects.
     if (!port || port->InUse()) {
         const TLineResult refused = TLineResult::Refused(port ? lrComportInUse : lrNoPort);
         Tell(xkQuery, text, refused, 0);
         return refused;
     }
-    const auto exchange = MarkExchange();
-    PrepareLine(*port);
+    const auto mark = MarkExchange();
+    TLinkSync& links = SyncFor(*port);
+    if (!port->Failed())
+        PrepareLine(*port, links);
+    if (port->Failed()) {
+        const TLineResult refused = NotSent(line);
+        Tell(xkQuery, text, refused, 0);
+        return refused;
+    }
+    const quint64 k = links.Begin();
+    if (exchange)
+        *exchange = k;
     const qint64 sentMs = ListenedNow();
-    WriteLine(*port, QStringLiteral(";DC:") + text + QLatin1Char('?'));
-    const TLineResult result = Answer(ReadReply());
+    if (!WriteLine(*port, line)) {
+        const TLineResult refused = TLineResult::Refused(port->Failed() ? lrNoPort : lrFailed);
+        Tell(xkQuery, text, refused, 0);
+        return refused;
+    }
+    const TLineResult result = Judge(*port, links, k, ReadReply());
     Tell(xkQuery, text, result, sentMs);
     return result;
 }
 
 // The one body of the numeric queries: an empty reply reads as 0, one that
 // does not convert as 0 with the Exception Error line.
+// A reply that is not in the query's form may be another line's: it is
+// distrusted like a line that came unasked.
 template <typename Parse> TReading ReadNumber(const QByteArray& mnemonic, Parse parse)
 {
-    const TLineResult result = Query(mnemonic);
-    if (result.Fate == lfRefused)
-        return {0, rsNotSent};
+    quint64 k = 0;
+    const TLineResult result = Query(mnemonic, &k);
+    if (result.Fate == lfRefused || result.Fate == lfLinkLost)
+        return {0, rsNotSent, k};
     const bool empty = result.Reply.isEmpty();
     if (const auto value = parse(empty ? QByteArrayLiteral("0") : result.Reply)) {
         if (!empty)
-            return {double(*value), rsValue};
-        return {double(*value), result.Fate == lfTimedOut ? rsTimedOut : rsEmpty};
+            return {double(*value), rsValue, k};
+        return {double(*value), result.Fate == lfTimedOut ? rsTimedOut : rsEmpty, k};
     }
     Log([&] { return LogExceptionLine(); });
-    return {0, rsUnreadable};
+    if (current.Port && k == linkTrust.links.Last())
+        linkTrust.links.Distrust(k);
+    return {0, rsUnreadable, k};
 }
 
 // A set command (";DC:" + text) or a terminal line (text unchanged), echoed.
@@ -161,11 +308,24 @@ TLineResult Exchange(const QString& text, TQueueKind kind)
             Log([&] { return LogComportInUseLine(text); });
         return refuse(lrComportInUse);
     }
-    const auto exchange = MarkExchange();
-    PrepareLine(*port);
+    const QString line = raw ? text : QStringLiteral(";DC:") + text;
+    const auto mark = MarkExchange();
+    TLinkSync& links = SyncFor(*port);
+    if (!port->Failed())
+        PrepareLine(*port, links);
+    if (port->Failed()) {
+        const TLineResult refused = NotSent(line);
+        Tell(what, text, refused, 0);
+        return refused;
+    }
+    const quint64 k = links.Begin();
     const qint64 sentMs = ListenedNow();
-    WriteLine(*port, raw ? text : QStringLiteral(";DC:") + text);
-    const TLineResult result = Answer(EchoExchange());
+    if (!WriteLine(*port, line)) {
+        const TLineResult refused = TLineResult::Refused(port->Failed() ? lrNoPort : lrFailed);
+        Tell(what, text, refused, 0);
+        return refused;
+    }
+    const TLineResult result = Judge(*port, links, k, EchoExchange());
     Tell(what, text, result, sentMs);
     return result;
 }
@@ -254,6 +414,54 @@ TLineResult SendLine(const QString& text, TQueueKind kind)
 {
     // A terminal line reaches the wire as Latin-1, like SendRawLine's.
     return Exchange(kind == qkRawLine ? FromLatin1Text(ToLatin1Text(text)) : text, kind);
+}
+
+quint64 LinkDisturbances()
+{
+    return linkTrust.links.Disturbances();
+}
+
+bool ExchangeTrusted(quint64 exchange)
+{
+    return exchange == 0 || linkTrust.links.Trusted(exchange);
+}
+
+bool LinkFailed()
+{
+    return current.Port && current.Port->Failed();
+}
+
+bool ConfirmQuietLine(int quietMs)
+{
+    TKxComPort* port = current.Port;
+    if (!port || port->InUse() || port->Failed() || !port->Opened())
+        return !LinkFailed();
+    TLinkSync& links = SyncFor(*port);
+    bool quiet = false;
+    const QByteArray behind = port->WaitQuiet(quietMs, kQuietMaxMs, &quiet);
+    if (HoldsText(behind)) {
+        LogStray(behind);
+        links.Distrust(links.Last());
+        links.Paid();
+        return false;
+    }
+    if (quiet)
+        links.Quiet();
+    return quiet && !port->Failed();
+}
+
+void CheckWaitingLine()
+{
+    TKxComPort* port = current.Port;
+    if (!port || port->InUse() || port->Failed() || port->InCount() <= 0)
+        return;
+    TLinkSync& links = SyncFor(*port);
+    const QByteArray waiting = port->TakeWaiting();
+    if (HoldsText(waiting)) {
+        LogStray(waiting);
+        links.Distrust(links.Last());
+        links.Paid();
+    }
 }
 
 QByteArray EchoExchange()

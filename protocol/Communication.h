@@ -76,5 +76,21 @@ QByteArray EchoExchange();
 // Reads the reply, trims it, logs the Received line.
 QByteArray ReadReply();
 
+// Trust in the replies (see LinkSync.h). Every exchange is numbered
+// (TReading::Exchange); one whose reply may have been another line's, found
+// then or later, is not trusted.
+bool ExchangeTrusted(quint64 exchange);
+// Replies distrusted and replies timed out so far on the bound port.
+quint64 LinkDisturbances();
+// The bound port's device failed or vanished (TKxComPort::Failed).
+bool LinkFailed();
+// Lets the line fall quiet for quietMs (at most TKxComPort::LateReplyMaxMs in
+// all); false, with what came logged and the replies since the line was last
+// quiet distrusted, when anything arrived. A read-back ends with it.
+bool ConfirmQuietLine(int quietMs);
+// Text already waiting now, without waiting for more, is taken like text found
+// at a purge. A poll ends with it.
+void CheckWaitingLine();
+
 // Trailing bytes of code <= 32 removed.
 QByteArray TrimReply(const QByteArray& reply);

@@ -3,6 +3,8 @@
 
 #include "Communication.h"
 
+#include <QList>
+
 namespace
 {
 constexpr const char* kMnemonics[rdCount] = {"CM", "VM", "SS", "AT", "BT",
@@ -36,10 +38,18 @@ bool TPollReadings::Extended() const
 TPollReadings ReadPoll(bool extended, const TReadingShown& show)
 {
     TPollReadings readings;
+    QList<std::pair<TReadingId, TReading>> taken;
     for (int i = extended ? 0 : kExtendedInOrder; i < int(std::size(kPollOrder)); ++i) {
         const TReadingId id = kPollOrder[i];
         const QByteArray mnemonic(kMnemonics[id]);
-        const TReading reading = kInteger[id] ? ReadInteger(mnemonic) : ReadFloat(mnemonic);
+        taken.append({id, kInteger[id] ? ReadInteger(mnemonic) : ReadFloat(mnemonic)});
+    }
+    // A line that came unasked during the poll shows now or at a later reply:
+    // only then is it known which readings may be another line's.
+    CheckWaitingLine();
+    for (auto& [id, reading] : taken) {
+        if (!ExchangeTrusted(reading.Exchange))
+            reading = {0, rsUntrusted, reading.Exchange};
         readings.Take(id, reading);
         if (show)
             show(id, reading);

@@ -15,12 +15,14 @@ enum TReadingState : quint8 {
     rsTimedOut,   // no reply within the response time
     rsEmpty,      // an empty reply
     rsUnreadable, // a reply that is not a number
-    rsNotSent,    // the query was refused (port in use) or there is no port
+    rsNotSent,    // the query was refused (port in use), there is no port, or it failed
+    rsUntrusted,  // the reply may have been another line's: never shown or recorded as read
 };
 
 struct TReading {
     double Value = 0; // what the transport returned: 0 unless State is rsValue
     TReadingState State = rsValue;
+    quint64 Exchange = 0; // the transport's number of its exchange (0: none)
 };
 
 // The readings of one status poll, in the order of the CSV columns.
@@ -64,7 +66,8 @@ struct TPollReadings {
 };
 
 // The queries of one status poll through the transport, in the unit's order:
-// with extended, AT, BT, PD, AI, I1, I2, I3 first; then CM, VM and SS. Each
-// reading is handed to show the moment it is read, before the next query.
+// with extended, AT, BT, PD, AI, I1, I2, I3 first; then CM, VM and SS. Once
+// all are read, each reading whose reply may have been another line's is
+// marked rsUntrusted, and each is handed to show, in the poll's order.
 using TReadingShown = std::function<void(TReadingId id, const TReading& reading)>;
 TPollReadings ReadPoll(bool extended, const TReadingShown& show);

@@ -15,6 +15,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -230,10 +231,41 @@ bool TKxComPort::OpenOnce()
     return true;
 }
 
+void TKxComPort::MarkFailed()
+{
+    if (FFailed)
+        return;
+    FFailed = true;
+    Q_EMIT LinkFailed();
+}
+
+bool TKxComPort::StillPresent()
+{
+    if (!Opened())
+        return Open();
+    if (FFailed)
+        return false;
+    pollfd p{FPortHandle, POLLIN, 0};
+    const bool hungUp = ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+    termios t{};
+    struct stat held {
+    }, named{};
+    const QByteArray path = QFile::encodeName(DevicePath(FPortNumber));
+    const bool same = ::fstat(FPortHandle, &held) == 0 && ::stat(path.constData(), &named) == 0 &&
+                      held.st_rdev == named.st_rdev && held.st_ino == named.st_ino &&
+                      held.st_dev == named.st_dev;
+    if (hungUp || ::tcgetattr(FPortHandle, &t) != 0 || !same) {
+        MarkFailed();
+        return false;
+    }
+    return true;
+}
+
 bool TKxComPort::Open()
 {
     if (Opened())
         Close();
+    FFailed = false;
     while (!OpenOnce()) {
         if (!FShowErrors)
             break;
@@ -303,6 +335,7 @@ void TKxComPort::Close()
         ::close(FPortHandle);
     }
     FPortHandle = -1;
+    FFailed = false;
 }
 
 void TKxComPort::Flush()
@@ -391,8 +424,10 @@ QByteArray TKxComPort::Read()
             const int slept = PollUntil(
                 p, std::min(deadline, Clock::now() + std::chrono::milliseconds(PassSleepMs)));
             // A hang-up with nothing left to read means the device is gone.
-            if (slept > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && InCount() == 0)
+            if (slept > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && InCount() == 0) {
                 gone = true;
+                MarkFailed();
+            }
         }
         if (FTimedOut) {
             if (FAllowEvents && FOnTimeout)
@@ -413,27 +448,43 @@ QByteArray TKxComPort::Read()
     return result;
 }
 
-void TKxComPort::DiscardLateReply()
+QByteArray TKxComPort::DiscardLateReply(bool* quiet)
 {
+    if (quiet)
+        *quiet = false;
     const bool possible = FLateReplyPossible && Opened() && !FPortInUse;
     FLateReplyPossible = false;
     if (!possible)
-        return;
+        return QByteArray();
+    return WaitQuiet(LateReplyQuietMs, LateReplyMaxMs, quiet);
+}
+
+QByteArray TKxComPort::WaitQuiet(int quietMs, int maxMs, bool* quiet)
+{
+    QByteArray dropped;
+    bool unused = false;
+    bool& isQuiet = quiet ? *quiet : unused;
+    isQuiet = false;
+    if (!Opened() || FPortInUse)
+        return dropped;
     // Like a reply wait: the port is in use, so nothing nested purges or writes, and with
-    // AllowEvents the window goes on between passes instead of freezing for 100 ms.
+    // AllowEvents the window goes on between passes instead of freezing meanwhile.
     FPortInUse = true;
     const auto endUse = qScopeGuard([this] { FPortInUse = false; });
-    const auto limit = Clock::now() + std::chrono::milliseconds(LateReplyMaxMs);
-    auto quietUntil = Clock::now() + std::chrono::milliseconds(LateReplyQuietMs);
+    const auto limit = Clock::now() + std::chrono::milliseconds(maxMs);
+    auto quietUntil = Clock::now() + std::chrono::milliseconds(quietMs);
     char buffer[4096];
     for (;;) {
         // Quiet long enough, or out of time.
-        if (Clock::now() >= std::min(quietUntil, limit))
-            return;
+        const auto now = Clock::now();
+        if (now >= std::min(quietUntil, limit)) {
+            isQuiet = now >= quietUntil;
+            return dropped;
+        }
         if (FAllowEvents) {
             QCoreApplication::processEvents(QEventLoop::AllEvents);
             if (!Opened())
-                return;
+                return dropped;
         }
         pollfd p{FPortHandle, POLLIN, 0};
         const int r = PollUntil(
@@ -442,14 +493,40 @@ void TKxComPort::DiscardLateReply()
         if (r < 0 && errno == EINTR)
             continue;
         // The device is gone.
-        if (r < 0 || (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))))
-            return;
+        if (r < 0 || (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && InCount() == 0)) {
+            MarkFailed();
+            return dropped;
+        }
         if (r == 0)
             continue;
-        while (ReadSome(FPortHandle, buffer, sizeof buffer) > 0 && Clock::now() < limit) {
+        qsizetype got;
+        while ((got = ReadSome(FPortHandle, buffer, sizeof buffer)) > 0) {
+            const qsizetype room = MaxReplyBytes - dropped.size();
+            if (room > 0)
+                dropped.append(buffer, std::min(room, got));
+            if (Clock::now() >= limit)
+                break;
         }
-        quietUntil = Clock::now() + std::chrono::milliseconds(LateReplyQuietMs);
+        quietUntil = Clock::now() + std::chrono::milliseconds(quietMs);
     }
+}
+
+QByteArray TKxComPort::TakeWaiting()
+{
+    QByteArray waiting;
+    if (!Opened())
+        return waiting;
+    char buffer[4096];
+    int n;
+    while ((n = InCount()) > 0 && waiting.size() < MaxReplyBytes) {
+        const qsizetype got =
+            ReadSome(FPortHandle, buffer, std::min<qsizetype>(n, qsizetype(sizeof buffer)));
+        if (got <= 0)
+            break;
+        waiting.append(buffer, std::min(got, MaxReplyBytes - waiting.size()));
+    }
+    Flush();
+    return waiting;
 }
 
 qsizetype TKxComPort::ReadRaw(char* buffer, qsizetype capacity)
@@ -499,14 +576,18 @@ bool TKxComPort::WriteRaw(const char* bData, quint32 bSize)
         }
         if (r < 0 && errno == EINTR)
             continue;
-        if (r < 0 && errno != EAGAIN)
+        if (r < 0 && errno != EAGAIN) {
+            MarkFailed();
             break;
+        }
         if (Clock::now() > deadline)
             break;
         pollfd p{FPortHandle, POLLOUT, 0};
         if (::poll(&p, 1, std::min(MsUntil(deadline), 50)) > 0 &&
-            (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+            (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            MarkFailed();
             break;
+        }
     }
     return done == bSize;
 }

@@ -32,6 +32,9 @@ using TNotifyEvent = std::function<void(TKxComPort* Sender)>;
 //   bytes and waits on). A hang-up or error of the device ends the wait like a
 //   timeout. A reply keeps at most MaxReplyBytes; later bytes are discarded
 //   while the wait goes on. Without an EndOfResponse, returns what is waiting.
+// - A write or read that fails with an error or a hang-up of the device
+//   (EIO, ENXIO, POLLHUP...) marks the link failed: Failed() stays true and
+//   LinkFailed is emitted once, until the port is opened or closed again.
 // - InUse is true only inside Read/ReadRaw; a nested Read/ReadRaw is refused
 //   (empty result, "Port is in use -- operation aborted" with ShowErrors).
 //   Write/Flush/Open/Close are never refused: callers test InUse themselves.
@@ -111,10 +114,29 @@ public:
     // port). Does nothing on a closed port, after any other Read, after the
     // port number changed or when called twice. Like a reply wait, it marks the port in use
     // and, with AllowEvents, dispatches events between passes.
-    void DiscardLateReply();
+    // Returns what it dropped; *quiet tells whether the line fell quiet.
+    QByteArray DiscardLateReply(bool* quiet = nullptr);
     bool LateReplyPossible() const { return FLateReplyPossible; }
-    static constexpr int LateReplyQuietMs = 20;
-    static constexpr int LateReplyMaxMs = 100;
+    // Long enough for a reply that just missed its deadline to come in, also
+    // from a unit that takes tens of milliseconds to answer.
+    static constexpr int LateReplyQuietMs = 100;
+    static constexpr int LateReplyMaxMs = 1000;
+    // Waits until nothing has arrived for quietMs (at most maxMs in all), and
+    // returns what arrived meanwhile (at most MaxReplyBytes), which nobody
+    // reads; *quiet tells whether the line did fall quiet. Marks the port in
+    // use and dispatches events like a reply wait; nothing on a closed port
+    // or while in use.
+    QByteArray WaitQuiet(int quietMs, int maxMs, bool* quiet = nullptr);
+    // Reads and returns the bytes waiting (at most MaxReplyBytes), then
+    // discards both driver queues.
+    QByteArray TakeWaiting();
+    // Whether the open port still reaches the device it was opened on: no
+    // hang-up or error, the line settings readable, and the device path still
+    // names the same device. Never closes, unlocks or re-opens the port (so
+    // no other program can slip in, and the modem lines stay as they are); a
+    // closed port is opened, as Open does. A failed test marks the link failed.
+    bool StillPresent();
+    bool Failed() const { return FFailed; }
     QByteArray Read();
     // Reads the waiting bytes, at most capacity, into buffer; returns the count.
     qsizetype ReadRaw(char* buffer, qsizetype capacity);
@@ -129,6 +151,10 @@ public:
     // Open descriptor or -1; for diagnostics and tests only.
     int Handle() const { return FPortHandle; }
 
+Q_SIGNALS:
+    // The device failed or vanished under an open port; see Failed().
+    void LinkFailed();
+
 private:
     void SetHandshakingInt(int v) { SetHandshaking(static_cast<THandshake>(v)); }
     void SetParityInt(int v) { SetParity(static_cast<TParity>(v)); }
@@ -136,6 +162,7 @@ private:
     bool ApplySettings();
     void ReopenIfOpen();
     qsizetype ReadWaiting(QByteArray& result, bool& endOfResponseSeen, bool& deviceGone);
+    void MarkFailed();
 
     bool FAllowEvents = false;
     int FBaudRate = 9600;
@@ -153,6 +180,7 @@ private:
     bool FLateReplyPossible = false; // see DiscardLateReply
     int FLastOpenError = 0;
     bool FLastSetupFailed = false;
+    bool FFailed = false;
     const QByteArray FVersion = QByteArrayLiteral("2.0.2");
     TNotifyEvent FOnTimeout;
     // Last bytes of the reply stream, so an end-of-response split across

@@ -48,6 +48,24 @@ bool readMnemonic(std::string_view text, std::string& out)
     return true;
 }
 
+// "M" or "M+MS" before the colon of "...:TEXT"; MS from 0 to 600000.
+bool readMnemonicAndDelay(std::string_view text, std::string& mnemonic, int& ms)
+{
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos)
+        return false;
+    std::string_view head = text.substr(0, colon);
+    ms = -1;
+    if (const auto plus = head.find('+'); plus != std::string_view::npos) {
+        long n = 0;
+        if (!readLong(head.substr(plus + 1), 0, 600000, n))
+            return false;
+        ms = static_cast<int>(n);
+        head = head.substr(0, plus);
+    }
+    return readMnemonic(std::string(head) + ":", mnemonic);
+}
+
 } // namespace
 
 std::string parseOptions(int argc, char** argv, SimOptions& out)
@@ -152,6 +170,31 @@ std::string parseOptions(int argc, char** argv, SimOptions& out)
             if (rule.text.find_first_of("\r\n") != std::string::npos)
                 return bad + " (no CR or LF in TEXT)";
             out.answers.push_back(rule);
+        } else if (name == "--unsolicited") {
+            UnsolicitedRule rule;
+            if (!need(v) || !readMnemonicAndDelay(v, rule.mnemonic, rule.afterMs))
+                return bad + " (MNEMONIC:TEXT or MNEMONIC+MS:TEXT)";
+            rule.text = std::string(v.substr(v.find(':') + 1));
+            if (rule.text.find_first_of("\r\n") != std::string::npos)
+                return bad + " (no CR or LF in TEXT)";
+            out.unsolicited.push_back(rule);
+        } else if (name == "--late") {
+            LateRule rule;
+            long ms = 0;
+            if (!need(v) || !readMnemonic(v, rule.mnemonic) ||
+                !readLong(v.substr(v.find(':') + 1), 0, 600000, ms))
+                return bad + " (MNEMONIC:MS, 0 to 600000 ms)";
+            rule.ms = static_cast<int>(ms);
+            out.late.push_back(rule);
+        } else if (name == "--flicker-after") {
+            const auto colon = need(v) ? v.find(':') : std::string_view::npos;
+            const auto s =
+                colon == std::string_view::npos ? std::nullopt : parseNumber(v.substr(0, colon));
+            long ms = 0;
+            if (!s || *s < 0.0 || *s > 1e7 || !readLong(v.substr(colon + 1), 1, 600000, ms))
+                return bad + " (SECONDS:MS)";
+            out.flickerAfter = *s;
+            out.flickerMs = static_cast<int>(ms);
         } else if (name == "--unplug-after") {
             const auto s = need(v) ? parseNumber(v) : std::nullopt;
             if (!s || *s < 0.0 || *s > 1e7)
@@ -206,12 +249,21 @@ Fault injection:
                        (may be given several times)
   --unplug-after S     after S seconds close the pseudo-terminal, remove the
                        link and exit
+  --flicker-after S:MS after S seconds vanish for MS milliseconds (the
+                       pseudo-terminal closed, the link removed), then come back
+                       on the same link with a new pseudo-terminal, settings kept
+  --unsolicited M:TEXT the first time the query M? arrives, send the line TEXT
+                       unasked before its reply; M+MS:TEXT sends it MS ms after
+                       the reply (may be given several times)
+  --late M:MS          answer the query M? MS milliseconds after it arrived
+                       (may be given several times)
 
 Diagnostics:
   --trace FILE         write one line per event, "<microseconds> <KIND> <text>",
                        stamped with the monotonic clock: RX a received line,
-                       TX a reply, DROP and MUTE a line left unanswered, LOST
-                       reply bytes nobody took, START, STOP and UNPLUG
+                       TX a reply, SEND a line sent unasked, DROP and MUTE a
+                       line left unanswered, LOST reply bytes nobody took,
+                       START, STOP, UNPLUG, GONE and BACK
   --help               show this text
   --version            show the version
 

@@ -24,6 +24,20 @@ struct AnswerRule {
     std::string text;
 };
 
+// A line the unit sends unasked, once: when the query M? arrives, before its
+// reply (afterMs < 0) or afterMs milliseconds after it.
+struct UnsolicitedRule {
+    std::string mnemonic; // upper case
+    int afterMs = -1;
+    std::string text;
+};
+
+// The query M? answered late: MS milliseconds after it arrived.
+struct LateRule {
+    std::string mnemonic; // upper case
+    int ms = 0;
+};
+
 struct SimOptions {
     UnitOptions unit;
     bool seedGiven = false;
@@ -35,7 +49,11 @@ struct SimOptions {
     long dropEvery = 0;
     std::vector<GarbageRule> garbage;
     std::vector<AnswerRule> answers;
-    double unplugAfter = -1.0; // seconds; negative never
+    std::vector<UnsolicitedRule> unsolicited;
+    std::vector<LateRule> late;
+    double unplugAfter = -1.0;  // seconds; negative never
+    double flickerAfter = -1.0; // seconds; negative never
+    int flickerMs = 0;          // how long the unit is gone
     std::string traceFile;
     bool help = false;
     bool version = false;

@@ -32,13 +32,24 @@ public:
 
     void close();
 
+    // The device vanishes (both sides closed, the link removed) and later
+    // comes back on the same link name with a new pseudo-terminal; false with
+    // errno set when it cannot.
+    void vanish();
+    bool reappear();
+    bool present() const { return m_master >= 0; }
+
 private:
+    void openPty();  // throws std::runtime_error
+    void makeLink(); // throws std::runtime_error
+
     int m_master = -1;
     int m_slave = -1;
     std::string m_dir;
     bool m_ownDir = false;
     std::string m_slavePath;
     std::string m_linkPath;
+    int m_port = 0;
 };
 
 } // namespace sim

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <poll.h>
 #include <unistd.h>
 
@@ -24,6 +25,31 @@ Server::Server(const SimOptions& options, Unit& unit, PtyLink& link, Trace& trac
 {
     if (options.unplugAfter >= 0.0)
         m_unplugAt = m_start + static_cast<std::int64_t>(std::llround(options.unplugAfter * 1e6));
+    if (options.flickerAfter >= 0.0) {
+        m_goneAt = m_start + static_cast<std::int64_t>(std::llround(options.flickerAfter * 1e6));
+        m_backAt = m_goneAt + std::int64_t(options.flickerMs) * 1000;
+    }
+    m_unsolicitedSent.assign(options.unsolicited.size(), false);
+}
+
+void Server::flicker(std::int64_t now)
+{
+    if (m_goneAt >= 0 && now >= m_goneAt && m_link.present()) {
+        m_trace.record("GONE", m_link.linkPath());
+        m_link.vanish();
+        for (const Pending& p : m_pending)
+            m_trace.record("LOST", p.bytes);
+        m_pending.clear();
+        m_reader = LineReader();
+        m_goneAt = -1;
+    }
+    if (m_goneAt < 0 && m_backAt >= 0 && now >= m_backAt) {
+        if (m_link.reappear())
+            m_trace.record("BACK", m_link.linkPath() + " -> " + m_link.slavePath());
+        else
+            std::fprintf(stderr, "mero-sim: cannot come back: %s\n", std::strerror(errno));
+        m_backAt = -1;
+    }
 }
 
 int Server::run(int signalFd)
@@ -35,24 +61,26 @@ int Server::run(int signalFd)
             m_link.close();
             return 0;
         }
+        flicker(now);
         writeDue(now);
 
-        pollfd fds[2] = {{m_link.master(), POLLIN, 0}, {signalFd, POLLIN, 0}};
-        const int n = poll(fds, 2, pollTimeout(now));
+        // While the unit is gone only the stop signal is watched.
+        pollfd fds[2] = {{signalFd, POLLIN, 0}, {m_link.master(), POLLIN, 0}};
+        const int n = poll(fds, m_link.present() ? 2 : 1, pollTimeout(now));
         if (n < 0 && errno != EINTR) {
             std::fprintf(stderr, "mero-sim: poll: %s\n", std::strerror(errno));
             return 1;
         }
         if (n <= 0)
             continue;
-        if (fds[1].revents & POLLIN) {
+        if (fds[0].revents & POLLIN) {
             unsigned char sig = 0;
             const ssize_t got = read(signalFd, &sig, 1);
             m_trace.record("STOP", got == 1 ? strsignal(sig) : "signal");
             m_link.close();
             return 0;
         }
-        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+        if (m_link.present() && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
             if (!readInput()) {
                 std::fprintf(stderr, "mero-sim: the pseudo-terminal failed: %s\n",
                              std::strerror(errno));
@@ -92,6 +120,13 @@ void Server::onLine(std::string_view text, bool overlong)
 
     const std::int64_t now = monotonicMicros();
     Pending reply{now + std::int64_t(m_opt.delayMs) * 1000, {}, true};
+    const ParsedLine parsed = parseLine(text);
+    const bool query = !overlong && parsed.kind == ParsedLine::Kind::Query;
+    if (query) {
+        for (const LateRule& rule : m_opt.late)
+            if (rule.mnemonic == parsed.mnemonic)
+                reply.due = now + std::int64_t(rule.ms) * 1000;
+    }
     if (overlong) {
         reply.bytes = "ERR line too long";
     } else {
@@ -108,12 +143,31 @@ void Server::onLine(std::string_view text, bool overlong)
         }
     }
     ++m_answered;
+    const std::int64_t replyDue = reply.due;
+    for (std::size_t i = 0; query && i < m_opt.unsolicited.size(); ++i) {
+        const UnsolicitedRule& rule = m_opt.unsolicited[i];
+        if (m_unsolicitedSent[i] || rule.mnemonic != parsed.mnemonic)
+            continue;
+        m_unsolicitedSent[i] = true;
+        // Before the reply: due now, and ahead of it in the queue.
+        schedule({rule.afterMs < 0 ? now : replyDue + std::int64_t(rule.afterMs) * 1000 + 1,
+                  rule.text, true, true});
+    }
+    schedule(std::move(reply));
+    writeDue(monotonicMicros());
+}
+
+void Server::schedule(Pending p)
+{
     if (m_pending.size() >= MaxPendingReplies) {
-        m_trace.record("LOST", reply.bytes);
+        m_trace.record("LOST", p.bytes);
         return;
     }
-    m_pending.push_back(std::move(reply));
-    writeDue(monotonicMicros());
+    // In due order; equal dues keep their order of arrival.
+    auto at = m_pending.end();
+    while (at != m_pending.begin() && std::prev(at)->due > p.due)
+        --at;
+    m_pending.insert(at, std::move(p));
 }
 
 // Random bytes, never a CR, when a garbage rule names the line's mnemonic.
@@ -148,7 +202,7 @@ void Server::writeDue(std::int64_t now)
         m_link.keepEchoOff();
         // Traced before the write: a client may act on the reply at once, and then finds
         // the reply in the trace already.
-        m_trace.record("TX", reply.bytes);
+        m_trace.record(reply.unasked ? "SEND" : "TX", reply.bytes);
         const ssize_t n = write(m_link.master(), bytes.data(), bytes.size());
         const std::size_t written = n > 0 ? static_cast<std::size_t>(n) : 0;
         if (written < bytes.size())
@@ -163,6 +217,9 @@ int Server::pollTimeout(std::int64_t now) const
         next = m_pending.front().due;
     if (m_unplugAt >= 0 && (next < 0 || m_unplugAt < next))
         next = m_unplugAt;
+    for (const std::int64_t at : {m_goneAt, m_backAt})
+        if (at >= 0 && (next < 0 || at < next))
+            next = at;
     if (next < 0)
         return -1;
     const std::int64_t waitUs = std::max<std::int64_t>(0, next - now);

@@ -17,6 +17,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace sim
 {
@@ -33,13 +34,16 @@ private:
     struct Pending {
         std::int64_t due; // monotonic microseconds
         std::string bytes;
-        bool lineEnd = true; // false for garbage, which goes out without one
+        bool lineEnd = true;  // false for garbage, which goes out without one
+        bool unasked = false; // a line the unit sends of its own accord
     };
 
     bool readInput();
     void onLine(std::string_view text, bool overlong);
     std::optional<std::string> garbageFor(std::string_view text);
     void writeDue(std::int64_t now);
+    void schedule(Pending p);
+    void flicker(std::int64_t now);
     int pollTimeout(std::int64_t now) const;
 
     const SimOptions& m_opt;
@@ -51,6 +55,9 @@ private:
     std::mt19937_64 m_garbageRng;
     std::int64_t m_start;
     std::int64_t m_unplugAt = -1;
+    std::int64_t m_goneAt = -1; // the flicker: gone from, back at
+    std::int64_t m_backAt = -1;
+    std::vector<bool> m_unsolicitedSent;
     long m_received = 0;
     long m_answered = 0;
 };

@@ -5,6 +5,7 @@
 
 #include "Communication.h"
 #include "LampWidget.h"
+#include "MEROTexts.h"
 #include "MeasureBar.h"
 #include "RadioGroup.h"
 #include "ScriptedPrompts.h"
@@ -28,6 +29,7 @@ class TestMeroReadback : public QObject
     PtyUnit unit{4};
     TMERO_App* w = nullptr;
     ScriptedKeys* keys = nullptr;
+    ScriptedPrompts* prompts = nullptr;
 
     template <typename T> T* Find(const char* name)
     {
@@ -56,11 +58,14 @@ private Q_SLOTS:
     {
         appState().Reset();
         keys = new ScriptedKeys;
+        prompts = new ScriptedPrompts;
         w = new TMERO_App;
     }
     void cleanup()
     {
         delete w;
+        QVERIFY(prompts->unexpected().isEmpty());
+        delete prompts;
         delete keys;
     }
 
@@ -70,8 +75,9 @@ private Q_SLOTS:
     void replyRules_data();
     void replyRules();
     void currentAboveMaximumIsClamped();
-    void silentUnitLeavesZeros();
-    void nonsenseRepliesReadAsZero();
+    void repliesNotInTheirFormAreReadAgain_data();
+    void repliesNotInTheirFormAreReadAgain();
+    void negativeComplianceKeepsTheBarAtZero();
     void leftShiftSkipsEverythingButTheSize();
     void listClearedAndSettingsPageShown();
     void narrowsAnUnlockedWindow();
@@ -239,8 +245,6 @@ void TestMeroReadback::replyRules_data()
                                  << "Closed";
     QTest::newRow("interlock -1") << QByteArray("IC") << QByteArray("-1") << "IntrlkCntrlGrp"
                                   << "";
-    QTest::newRow("max current 12.5") << QByteArray("MC") << QByteArray("12.5") << "MaxCurrentAdj"
-                                      << "0";
     QTest::newRow("badge") << QByteArray("BDG") << QByteArray("-17") << "BadgeEdit"
                            << "-17";
 }
@@ -284,51 +288,71 @@ void TestMeroReadback::currentAboveMaximumIsClamped()
     QCOMPARE(unit.lines(), ReadBackQueries(false));
 }
 
-void TestMeroReadback::silentUnitLeavesZeros()
+void TestMeroReadback::repliesNotInTheirFormAreReadAgain_data()
 {
-    ReadBack({}, 60);
+    QTest::addColumn<QByteArray>("mnemonic");
+    QTest::addColumn<QByteArray>("reply"); // empty: none at all
+    QTest::newRow("silent unit") << QByteArray("CFG") << QByteArray();
+    QTest::newRow("configuration 1x") << QByteArray("CFG") << QByteArray("1x");
+    QTest::newRow("max current 12.5") << QByteArray("MC") << QByteArray("12.5");
+    QTest::newRow("max current 0x28") << QByteArray("MC") << QByteArray("0x28");
+    QTest::newRow("current 1e999") << QByteArray("CS") << QByteArray("1e999");
+    QTest::newRow("rate nan") << QByteArray("RR") << QByteArray("nan");
+    QTest::newRow("bin 99999999999") << QByteArray("RC") << QByteArray("99999999999");
+    QTest::newRow("mode 3000 bytes") << QByteArray("PM") << QByteArray(3000, '\xff');
+}
+
+// A reply that is not a number of its query's kind, or none, may belong to
+// another line: the read-back starts again, three times in all, then says so
+// and leaves every control as it was. Nothing but queries reaches the unit.
+void TestMeroReadback::repliesNotInTheirFormAreReadAgain()
+{
+    QFETCH(QByteArray, mnemonic);
+    QFETCH(QByteArray, reply);
+    ReadBack(BasicUnitReplies());
+    QCOMPARE(Value("ISettingAdj"), 12.5);
+    const qint32 configBefore = appState().ConfigCode;
+
+    auto replies = BasicUnitReplies();
+    if (reply.isEmpty())
+        replies.remove(mnemonic);
+    else
+        replies[mnemonic] = reply;
+    ReadBack(replies, 100);
+    // Each attempt stops at the reply it cannot trust.
+    QList<QByteArray> once;
+    for (const QByteArray& q : ReadBackQueries(false)) {
+        once << q;
+        if (q == ";DC:" + mnemonic + "?")
+            break;
+    }
+    QCOMPARE(unit.lines(), once + once + once);
+    QCOMPARE(prompts->textsOf(ScriptedPrompts::Kind::Warning),
+             QStringList{UnreliableRepliesText()});
     const AppState& s = appState();
-    QCOMPARE(unit.lines(), ReadBackQueries(false));
-    QCOMPARE(s.ConfigCode, 0);
-    QCOMPARE(s.MaxCurrent, 0.0);
-    QCOMPARE(s.CurrentSetting, 0.0);
-    QCOMPARE(s.StorageBin, 0);
-    QCOMPARE(Value("ISettingAdj"), 0.0);
-    QCOMPARE(Value("RepRateAdj"), 0.1); // its lower limit
-    QCOMPARE(s.RepRate, 0.1);
-    QCOMPARE(Index("StorageBinSel"), -1);
-    QCOMPARE(Index("PulseModeSel"), 0);
-    QCOMPARE(Text("Enablebtn"), QStringLiteral("Enable"));
-    QCOMPARE(Text("Startbtn"), QStringLiteral("Start"));
-    QCOMPARE(w->windowTitle(), QStringLiteral("MERO    Ver: 1.4.1.1"));
-    QVERIFY(!Find<QTabWidget>("PageControl1")->isTabVisible(3));
-    QCOMPARE(Find<TMeasureBar>("CurrentMeasureBar")->maximum(), 0);
-    QCOMPARE(Find<TMeasureBar>("VoltageMeasureBar")->maximum(), 0);
+    QCOMPARE(s.ConfigCode, configBefore);
+    QCOMPARE(s.MaxCurrent, 40.0);
+    QCOMPARE(s.CurrentSetting, 12.5);
+    QCOMPARE(s.RepRate, 1000.0);
+    QCOMPARE(s.StorageBin, 3);
+    QCOMPARE(s.PulseMode, 1);
+    QCOMPARE(Value("ISettingAdj"), 12.5);
+    QCOMPARE(Value("MaxCurrentAdj"), 40.0);
+    QCOMPARE(Index("PulseModeSel"), 1);
+    QCOMPARE(Text("BadgeEdit"), QStringLiteral("321"));
     QVERIFY(!s.CommandsDisabled);
+    QVERIFY(Find<TPlusSpinEdit>("ISettingAdj")->Enabled());
     QVERIFY(w->StatusTimer->isActive());
 }
 
-void TestMeroReadback::nonsenseRepliesReadAsZero()
+void TestMeroReadback::negativeComplianceKeepsTheBarAtZero()
 {
     auto replies = BasicUnitReplies();
-    replies["CFG"] = "1x";
-    replies["MC"] = "0x28";
-    replies["CS"] = "1e999";
-    replies["RR"] = "nan";
     replies["CV"] = "-24.5";
-    replies["RC"] = "99999999999";
-    replies["PM"] = QByteArray(3000, '\xff');
     ReadBack(replies);
-    const AppState& s = appState();
-    QCOMPARE(s.ConfigCode, 0);
-    QCOMPARE(s.MaxCurrent, 0.0);
-    QCOMPARE(s.CurrentSetting, 0.0);
-    QCOMPARE(s.RepRate, 0.1);
-    QCOMPARE(s.StorageBin, 0);
-    QCOMPARE(s.PulseMode, 0);
     // A negative compliance voltage cannot give the bar a range below 0.
     QCOMPARE(Find<TMeasureBar>("VoltageMeasureBar")->maximum(), 0);
-    QVERIFY(!s.CommandsDisabled);
+    QVERIFY(!appState().CommandsDisabled);
     QVERIFY(w->StatusTimer->isActive());
 }
 

@@ -2,8 +2,10 @@
 // Fault drill: the unit is unplugged while the program waits for a reply,
 // while it reads back every setting and while it drains the command queue.
 // The wait must end at the hang-up (long before its 5 s deadline), every flag
-// must come back, and the next status tick must ask "Port no longer
-// available, restart?" and then restart or end with nothing left running.
+// must come back, nothing read after the hang-up may reach a control, and
+// "Port no longer available, restart?" must come at once, without waiting
+// for the next status tick; then MERO restarts or ends with nothing left
+// running.
 #include "../operator/OperatorFixture.h"
 #include "../sim/simfixture.h"
 #include "DrillSupport.h"
@@ -31,14 +33,11 @@ class TestDrillUnplug : public QObject
 {
     Q_OBJECT
 
-    // After the unplug: the next tick finds the port gone and asks.
+    // After the unplug: the box comes by itself once the exchange has ended.
     void LostPortPath(TOperatorFixture& f, IUserPrompts::Answer answer, const int& restarts)
     {
-        f.prompts.answerYesNo(answer);
-        f.w->StatusTimer->start();
-        f.w->StatusTimerTimer(f.w->StatusTimer);
-        QCOMPARE(f.prompts.textsOf(ScriptedPrompts::Kind::YesNo),
-                 QStringList{"Port no longer available, restart?"});
+        QTRY_COMPARE(f.prompts.textsOf(ScriptedPrompts::Kind::YesNo),
+                     QStringList{"Port no longer available, restart?"});
         const bool restart = answer == IUserPrompts::Answer::Yes;
         QCOMPARE(restarts, restart ? 1 : 0);
         QVERIFY(f.w->Ending());
@@ -86,6 +85,7 @@ void TestDrillUnplug::unplugMidExchange()
     f.w->ComPort->SetResponseTime(kResponseMs);
     int restarts = 0;
     f.w->StartNewInstance = [&] { ++restarts; };
+    f.prompts.answerYesNo(IUserPrompts::Answer(answer));
 
     // The unit answers everything but the line the drill waits in.
     const QByteArray hangLine = Phase(phase) == Phase::ReplyWait ? ";DC:VM?"
@@ -117,19 +117,20 @@ void TestDrillUnplug::unplugMidExchange()
         QCOMPARE(appState().CurrentMeasurement, 2.5);
         QCOMPARE(appState().VoltageMeasurement, 0.0);
         QCOMPARE(appState().StatusWord, 0);
-        QVERIFY(f.w->StatusTimer->isActive());
         QCOMPARE(f.unit.lines(), (QList<QByteArray>{";DC:CM?", ";DC:VM?"}));
         break;
     case Phase::ReadBack:
         f.w->Initialize();
         QVERIFY(sinceUnplug.isValid());
         QVERIFY(sinceUnplug.elapsed() < kEndsWithinMs);
-        QCOMPARE(appState().MaxCurrent, 40.0);
+        // Nothing read before the hang-up is shown either: a read-back is
+        // shown whole or not at all.
+        QCOMPARE(appState().MaxCurrent, 0.0);
         QCOMPARE(appState().CurrentSetting, 0.0);
+        QCOMPARE(f.Find<TPlusSpinEdit>("MaxCurrentAdj")->Value(), 0.0);
         QVERIFY(!appState().CommandsDisabled);
         QVERIFY(f.Find<TPlusSpinEdit>("ISettingAdj")->Enabled());
         QVERIFY(f.Find<QComboBox>("PulseModeSel")->isEnabled());
-        QVERIFY(f.w->StatusTimer->isActive());
         QCOMPARE(f.unit.lines().last(), QByteArray(";DC:CS?"));
         break;
     case Phase::Drain: {
@@ -138,20 +139,18 @@ void TestDrillUnplug::unplugMidExchange()
         QTRY_VERIFY_WITH_TIMEOUT(sinceUnplug.isValid(), 3000);
         QTRY_VERIFY_WITH_TIMEOUT(appState().CommandQueue.Count() == 0 && !appState().TaskBusy,
                                  int(kEndsWithinMs));
-        QVERIFY(f.w->TaskTimer->isActive());
-        // What the unit got before it vanished, in order; every entry was
-        // tried and shown, the rest answered by nothing.
+        // What the unit got before it vanished, in order; the entries after
+        // the hang-up never went out and are not shown as sent.
         QCOMPARE(f.unit.received(), ";DC:" + kDrainCommands[0].toLatin1() + "\r\n;DC:" +
                                         kDrainCommands[1].toLatin1() + "\r\n" + hangLine + "\r\n");
         const QString shown = f.Find<QTextEdit>("ResponseList")->toPlainText();
-        for (const QString& command : kDrainCommands)
-            QVERIFY2(shown.contains(QStringLiteral(") ;DC:") + command), qPrintable(command));
+        for (int i = 0; i < kDrainCommands.size(); ++i)
+            QCOMPARE(shown.contains(QStringLiteral(") ;DC:") + kDrainCommands[i]), i <= 2);
         break;
     }
     }
-    QVERIFY(!f.w->ComPort->InUse());
+    QVERIFY(!f.w->ComPort || !f.w->ComPort->InUse());
     QVERIFY(!appState().StatusBusy && !appState().TaskBusy);
-    QVERIFY(f.prompts.shown().isEmpty());
 
     LostPortPath(f, IUserPrompts::Answer(answer), restarts);
 }
@@ -180,6 +179,7 @@ void TestDrillUnplug::virtualUnitUnpluggedDuringReadBack()
     QVERIFY(port->Open());
     port->SetAllowEvents(true);
 
+    prompts.answerYesNo(IUserPrompts::Answer::No);
     QElapsedTimer clock;
     clock.start();
     w->Initialize();
@@ -191,12 +191,9 @@ void TestDrillUnplug::virtualUnitUnpluggedDuringReadBack()
     QCOMPARE(readTrace(trace).at(1).kind, QByteArray("RX")); // the first query arrived
     QCOMPARE(countTrace(trace, "TX"), 0);
     QVERIFY(!appState().CommandsDisabled);
-    QVERIFY(w->StatusTimer->isActive());
 
-    prompts.answerYesNo(IUserPrompts::Answer::No);
-    w->StatusTimerTimer(w->StatusTimer);
-    QCOMPARE(prompts.textsOf(ScriptedPrompts::Kind::YesNo),
-             QStringList{"Port no longer available, restart?"});
+    QTRY_COMPARE(prompts.textsOf(ScriptedPrompts::Kind::YesNo),
+                 QStringList{"Port no longer available, restart?"});
     QVERIFY(w->Ending());
     QVERIFY(!w->StatusTimer->isActive() && !w->TaskTimer->isActive());
     QVERIFY(prompts.unexpected().isEmpty());

@@ -54,7 +54,7 @@ QString PtyUnit::comDir()
     return dir.path();
 }
 
-PtyUnit::PtyUnit(int comNumber) : com(comNumber)
+void PtyUnit::openPty()
 {
     master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
@@ -73,17 +73,21 @@ PtyUnit::PtyUnit(int comNumber) : com(comNumber)
     ::cfmakeraw(&t);
     ::tcsetattr(slave, TCSANOW, &t);
     ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    const QByteArray link = QFile::encodeName(linkPath());
+    ::unlink(link.constData());
+    if (::symlink(name, link.constData()) != 0)
+        qFatal("PtyUnit: cannot link %s", link.constData());
+}
+
+PtyUnit::PtyUnit(int comNumber) : com(comNumber)
+{
+    openPty();
 
     int wake[2];
     if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0)
         qFatal("PtyUnit: pipe failed");
     wakeRead = wake[0];
     wakeWrite = wake[1];
-
-    const QByteArray link = QFile::encodeName(linkPath());
-    ::unlink(link.constData());
-    if (::symlink(name, link.constData()) != 0)
-        qFatal("PtyUnit: cannot link %s", link.constData());
 
     worker = std::thread([this] { run(); });
 }
@@ -99,7 +103,8 @@ PtyUnit::~PtyUnit()
     removeLink();
     if (master >= 0)
         ::close(master);
-    ::close(slave);
+    if (slave >= 0)
+        ::close(slave);
     ::close(wakeRead);
     ::close(wakeWrite);
 }
@@ -206,6 +211,16 @@ void PtyUnit::unplug()
     changed.wait(lock, [&] { return master < 0; });
 }
 
+void PtyUnit::flicker(int afterMs, int goneMs)
+{
+    {
+        std::lock_guard lock(mutex);
+        goneAtUs = NowUs() + qint64(afterMs) * 1000;
+        backAtUs = goneAtUs + qint64(goneMs) * 1000;
+    }
+    (void)!::write(wakeWrite, "x", 1);
+}
+
 void PtyUnit::removeLink()
 {
     ::unlink(QFile::encodeName(linkPath()).constData());
@@ -249,6 +264,21 @@ void PtyUnit::run()
                 changed.notify_all();
             }
             const qint64 now = NowUs();
+            if (goneAtUs >= 0 && now >= goneAtUs) {
+                removeLink();
+                ::close(master);
+                ::close(slave);
+                master = slave = -1;
+                pending.clear();
+                outBuffer.clear();
+                partialLine.clear();
+                goneAtUs = -1;
+            }
+            if (goneAtUs < 0 && backAtUs >= 0 && now >= backAtUs) {
+                openPty();
+                backAtUs = -1;
+            }
+
             while (!pending.empty() && pending.front().dueUs <= now) {
                 outBuffer.append(pending.front().bytes);
                 pending.pop_front();
@@ -257,6 +287,9 @@ void PtyUnit::run()
                 // Rounded up: the wake-up is never before the piece is due.
                 timeout =
                     int(std::clamp<qint64>((pending.front().dueUs - now + 999) / 1000, 0, 100));
+            for (const qint64 at : {goneAtUs, backAtUs})
+                if (at >= 0)
+                    timeout = int(std::clamp<qint64>((at - now + 999) / 1000, 0, timeout));
             wantOut = !outBuffer.isEmpty();
         }
 

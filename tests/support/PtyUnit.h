@@ -74,12 +74,17 @@ public:
     void unplug();
     // Removes only the COM<n> link (the port "does not exist" any more).
     void removeLink();
+    // After afterMs the device vanishes as with unplug(); goneMs later it is
+    // back on the same link with a new pseudo-terminal, rules kept. Runs on
+    // the unit's thread, so it happens also while the port waits.
+    void flicker(int afterMs, int goneMs);
 
 private:
     struct Rule;
     void run();
     void handleLine(const QByteArray& line);
     void schedule(const PtyReply& reply);
+    void openPty(); // with the mutex held or before the thread runs
 
     int com;
     int master = -1;
@@ -101,5 +106,7 @@ private:
     QByteArray outBuffer;
     bool stopping = false;
     bool unplugged = false;
+    qint64 goneAtUs = -1; // the flicker, steady clock
+    qint64 backAtUs = -1;
     std::thread worker;
 };
