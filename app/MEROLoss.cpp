@@ -40,6 +40,10 @@ void TMERO_App::AskRestartAfterLoss()
     if (FEnding || FLossAsked)
         return;
     FLossAsked = true;
+    // A start that never identified the unit (the picker, or none at all)
+    // still lets the restart look on its port first.
+    if (!FUnitInUse && ComPort && !FDemoMode)
+        FUnitInUse = TRestartUnit{ComPort->Port(), {}, 0};
     if (UserPrompts().AskYesNo(QStringLiteral("Port no longer available, restart?")) ==
         IUserPrompts::Answer::Yes)
         RestartApp();

@@ -77,7 +77,9 @@ TMERO_App::TMERO_App(QWidget* parent)
     connect(FExitRetry, &QTimer::timeout, this, &TMERO_App::TryPendingExit);
 
     Arguments = QCoreApplication::arguments();
-    StartNewInstance = [] { QProcess::startDetached(QCoreApplication::applicationFilePath(), {}); };
+    StartNewInstance = [this] {
+        QProcess::startDetached(QCoreApplication::applicationFilePath(), RestartArguments());
+    };
 
     BindCommunication({ComPort, FEcho.get(), nullptr});
     StartMeasurements();

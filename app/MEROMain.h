@@ -3,6 +3,7 @@
 
 #include "CommandQueue.h"
 #include "LineSubmitter.h"
+#include "Restart.h"
 #include "StatusBits.h"
 #include "Switches.h"
 
@@ -15,11 +16,13 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QLineEdit;
 class QTimer;
 class QWidget;
 class TLamp;
+struct TScanReport;
 struct TUnitSettings;
 class TKxComPort;
 class TMeasureSession;
@@ -115,6 +118,10 @@ public:
     // first) and the start of a new instance of the program.
     QStringList Arguments;
     std::function<void()> StartNewInstance;
+    // What a restart passes the new instance: the switches this one was
+    // started with (not the picker's), the log when it is on, and the unit in
+    // use (or the one still looked for) so that the new instance finds it.
+    QStringList RestartArguments() const;
 
 protected:
     bool event(QEvent* event) override;
@@ -162,6 +169,9 @@ private:
     bool PickerStart();
     void DemoStart();
     bool DetectStart();
+    bool ReconnectStart(const TRestartUnit& lost);
+    bool NoDeviceFound(const TScanReport& report);
+    void NoteUnitInUse();
     void CommonSteps();
     void FinishStart();
     void BeginEnding();
@@ -211,6 +221,8 @@ private:
     std::unique_ptr<TTransportPumpHost> FPumpHost;
     std::unique_ptr<TTaskPump> FPump;
     StartSwitches FSwitches;
+    std::optional<TRestartUnit> FUnitInUse;  // identified, or picked by hand
+    std::optional<TRestartUnit> FLookingFor; // the restart's unit, not yet found
     QSize FOuterSize;
     QTimer* FExitRetry;
     bool FEnding = false;

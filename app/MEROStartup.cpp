@@ -11,8 +11,10 @@
 #include "KeyState.h"
 #include "KxComPort.h"
 #include "LineSubmitter.h"
+#include "MEROTexts.h"
 #include "NumberFormat.h"
 #include "ResponseListEcho.h"
+#include "Restart.h"
 #include "UserPrompts.h"
 
 #include <QCloseEvent>
@@ -55,6 +57,9 @@ void TMERO_App::FormCreate(QObject*)
                 return;
         } else if (keys.LeftShift() || FSwitches.Demo) {
             DemoStart();
+        } else if (const auto lost = ParseRestartUnit(Arguments)) {
+            if (!ReconnectStart(*lost))
+                return;
         } else if (!DetectStart()) {
             return;
         }
@@ -77,6 +82,8 @@ bool TMERO_App::PickerStart()
     }
     // Error prompts are still on: a port that will not open says so.
     ComPort->Open();
+    // Not identified on this path: a restart looks for whatever answers there.
+    FUnitInUse = TRestartUnit{ComPort->Port(), {}, 0};
     ComPort->SetBaud(kBaud);
     ComPort->SetEndOfResponse(kEndOfResponse);
     ComPort->SetAllowEvents(false);
@@ -97,8 +104,55 @@ void TMERO_App::DemoStart()
 bool TMERO_App::DetectStart()
 {
     TScanReport report;
-    if (DetectDevice(&report))
+    if (DetectDevice(&report)) {
+        NoteUnitInUse();
         return true;
+    }
+    return NoDeviceFound(report);
+}
+
+bool TMERO_App::ReconnectStart(const TRestartUnit& lost)
+{
+    // The restarted instance of a MERO that lost its unit: that unit first,
+    // wherever it answers now (a USB adapter comes back under another name).
+    FLookingFor = lost;
+    TScanReport report;
+    const TReconnect found = FindLostUnit({lost.Port, lost.Model, lost.Serial}, &report);
+    switch (found.Found) {
+    case TReconnect::SameUnit:
+        NoteUnitInUse();
+        return true;
+    case TReconnect::OtherUnit:
+        if (UserPrompts().AskYesNo(OtherUnitText(lost, found.Port, found.Identity)) !=
+            IUserPrompts::Answer::Yes) {
+            ExitApp();
+            return false;
+        }
+        ComPort->SetPort(found.Port);
+        ComPort->Open();
+        NoteUnitInUse();
+        return true;
+    case TReconnect::Nothing:
+        break;
+    }
+    return NoDeviceFound(report);
+}
+
+void TMERO_App::NoteUnitInUse()
+{
+    const AppState& s = appState();
+    FUnitInUse = TRestartUnit{ComPort->Port(), s.ModelName, s.SerialNumber};
+}
+
+QStringList TMERO_App::RestartArguments() const
+{
+    // The unit in use, else the one this instance was itself looking for.
+    return ::RestartArguments(Arguments, appState().LoggingEnabled,
+                              FUnitInUse ? FUnitInUse : FLookingFor);
+}
+
+bool TMERO_App::NoDeviceFound(const TScanReport& report)
+{
     // Why no unit was found, behind "Show Details..." and in the log; the
     // box itself says what it always said.
     const QStringList details = ScanDetailLines(report);

@@ -8,6 +8,8 @@
 #include "Identity.h"
 #include "ScanReport.h"
 
+#include <QByteArray>
+
 struct AppState;
 
 // Scans COM1..COM100 in ascending order with Baud 115200, end of response CR,
@@ -20,6 +22,33 @@ struct AppState;
 bool DetectDevice();
 // The same scan; report (when given) gets one outcome per port tried.
 bool DetectDevice(TScanReport* report);
+
+// The unit a restart looks for: its port and, when it was identified, its
+// model and serial number.
+struct TLostUnit {
+    int Port = 0;
+    QByteArray ModelName; // empty: not identified (a start through the picker)
+    qint32 SerialNumber = 0;
+
+    bool IdentityKnown() const { return !ModelName.isEmpty(); }
+    // The same unit: the same model and serial number wherever it answers;
+    // not identified, whatever accepted unit answers on its port.
+    bool Matches(int port, const TIdentity& found) const;
+};
+
+struct TReconnect {
+    enum TFound { Nothing, SameUnit, OtherUnit } Found = Nothing;
+    int Port = 0;       // where it answered
+    TIdentity Identity; // what it answered
+};
+
+// Looks for the lost unit with the scan's settings and steps: on its port
+// first, then on the others in ascending order, taking the first accepted
+// unit that Matches. SameUnit leaves the port open on it (the echo cleared);
+// otherwise every port is closed, the number is 100 and OtherUnit names the
+// first other accepted unit found (its identity stored in the state) or
+// Nothing none.
+TReconnect FindLostUnit(const TLostUnit& lost, TScanReport* report = nullptr);
 
 // Asks "ID" once more and updates the identity fields of the link's state with
 // ParseIdentity; ends with the fields as ParseIdentity leaves them.
